@@ -1,0 +1,28 @@
+// The capture ring: eight 4,096-byte buffers circulating between the wave
+// input device and a worker thread that hands each completed block to the
+// block handler. All operations are called from the controlling (UI) thread,
+// report nothing and return quietly when their state does not apply.
+#pragma once
+#include <cstdint>
+#include "audio/wave_header.h"
+#include "audio/wave_in.h"
+
+constexpr int CAPTURE_BUFFERS = 8;
+constexpr uint32_t CAPTURE_BUFFER_BYTES = 4096;  // 2,048 mono 16-bit samples
+
+void capture_open();
+void capture_set_block_handler(BlockHandler handler);
+void capture_start();
+void capture_stop();
+void capture_close();
+
+// The device's completion callback: stores and signals only.
+void wave_in_callback(WaveInHandle device, uint32_t message, uintptr_t instance, uintptr_t param1,
+                      uintptr_t param2);
+// The worker thread's entry; returns 0 when it ends.
+uint32_t capture_worker(void* parameter);
+
+// Introspection for tests.
+bool capture_is_open();
+bool capture_is_running();
+WaveHeader* capture_header(int index);

@@ -1,0 +1,28 @@
+// The recording buffer header shared by the capture ring, the wave input
+// device and the block handler. It has the shape and field names of the
+// platform's wave header record (32 bytes on 32-bit Windows, 48 on 64-bit), so
+// the Windows device hands the very same record to the system.
+#pragma once
+#include <cstdint>
+
+struct WaveHeader {
+    char* lpData;              // the buffer
+    uint32_t dwBufferLength;   // its length in bytes
+    uint32_t dwBytesRecorded;  // filled by the device; nobody here reads it
+    uintptr_t dwUser;
+    uint32_t dwFlags;          // WHDR_* below, kept by the device
+    uint32_t dwLoops;
+    WaveHeader* lpNext;        // reserved for the device (the Linux device links its queue here)
+    uintptr_t reserved;
+};
+
+static_assert(sizeof(WaveHeader) == 4 * sizeof(uint32_t) + 4 * sizeof(void*),
+              "WaveHeader must keep the wave header record's layout");
+
+constexpr uint32_t WHDR_DONE = 0x01;
+constexpr uint32_t WHDR_PREPARED = 0x02;
+constexpr uint32_t WHDR_INQUEUE = 0x10;
+
+// The block handler the capture worker calls for each completed block; its
+// result is ignored.
+typedef int32_t (*BlockHandler)(WaveHeader* header);

@@ -1,0 +1,30 @@
+// A scripted wave input device: it keeps the queue of added buffers, and the
+// test completes them when it wants (from any thread) through fake_wave_complete.
+// Stop hands back the buffer being filled, reset every queued buffer, both
+// through the callback as the real devices do.
+#pragma once
+#include <cstdint>
+
+#include "audio/wave_header.h"
+
+struct FakeWaveScript {
+    int open_result = 0;           // wave_in_open's result (non-zero: no device)
+    int fail_prepare_at = -1;      // the n-th prepare (from 0) fails
+    int fail_add_at = -1;          // the n-th add fails
+    int stop_result = 0;
+    bool refuse_requeue = false;   // adds after start fail: buffers drop out of the ring
+    bool log_calls = true;         // log every device call in the shared call log
+};
+
+extern FakeWaveScript g_fake_wave;
+
+void fake_wave_reset();
+// Completes up to `count` queued buffers in queue order (each filled with
+// `sample`, reported with WIM_DATA); returns how many were completed.
+int fake_wave_complete(int count, int16_t sample = 0);
+// Sends a notice other than WIM_DATA (WIM_OPEN / WIM_CLOSE) through the callback.
+void fake_wave_notice(uint32_t message);
+int fake_wave_queued();                  // buffers queued at the device now
+int fake_wave_prepared();                // headers prepared now
+int64_t fake_wave_adds();                // wave_in_add_buffer calls so far
+bool fake_wave_is_open();
