@@ -1,13 +1,17 @@
 // The spine: the order of start-up and shutdown across every seam, the
-// options, the menu commands and the failure exits, with recording fakes.
+// options, the menu commands, the failure exits and the guarantee that the
+// dark display is the last thing written, with recording fakes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
 #include "app/options.h"
+#include "app/shell.h"
 #include "audio/capture.h"
 #include "audio/spectrum.h"
 #include "meter/meter.h"
@@ -19,6 +23,8 @@
 #include "tests/fakes/fake_wave_in.h"
 
 namespace {
+
+using Writes = std::vector<std::pair<uint16_t, uint8_t>>;
 
 class AppTest : public ::testing::Test {
 protected:
@@ -36,30 +42,254 @@ protected:
     void TearDown() override { capture_close(); }
 };
 
-// The calls of the log without the wave device's and the port's details.
+// The logged calls, without the menu check calls (tested on their own).
 std::vector<std::string> steps() {
-    std::vector<std::string> names = fake_log_names();
     std::vector<std::string> out;
-    for (const std::string& n : names) {
-        if (n == "menu_set_state") continue;
-        out.push_back(n);
-    }
+    for (const std::string& n : fake_log_names())
+        if (n != "menu_set_state") out.push_back(n);
     return out;
 }
 
+int count_of(const std::string& name) {
+    int n = 0;
+    for (const std::string& s : fake_log_names()) n += s == name;
+    return n;
+}
+
+// The menu items the options checked, in order.
+std::vector<int64_t> checked_items() {
+    std::vector<int64_t> items;
+    for (int i = 0; i < fake_log_count(); ++i) {
+        FakeEvent e = fake_log_at(i);
+        if (std::string(e.what) == "menu_set_state" && e.b == MENU_CHECKED) items.push_back(e.a);
+    }
+    return items;
+}
+
+void run_and_exit(const char* arguments) {
+    g_fake_loop_body = [] { app_command(MENU_EXIT); };
+    EXPECT_EQ(app_run(arguments), 0);
+}
+
 TEST_F(AppTest, StartsAndStopsInOrderAndEndsDark) {
+    g_fake_wave.log_calls = true;
     g_fake_loop_body = [] {
         fake_tick();
         app_command(MENU_EXIT);
     };
     EXPECT_EQ(app_run(""), 0);
+    std::vector<std::string> names;
+    for (const std::string& s : steps())
+        if (s.rfind("wave_", 0) != 0 || s == "wave_open" || s == "wave_start" || s == "wave_stop" ||
+            s == "wave_close")
+            names.push_back(s);
     std::vector<std::string> expected = {
         "create_window", "detect_platform", "driver_open", "tray_add", "menu_load",
-        "timer_start", "port 0x77A=0", "loop",
-        "port 0x37A=0", "port 0x378=0",  // the tick's 8-LED frame
-        "post_quit", "timer_cancel", "port 0x37A=0", "port 0x378=0",
+        "wave_open", "wave_start",                // capture opened and started
+        "timer_start", "port 0x77A=0", "loop",   // tick, then the port's start-up setting
+        "port 0x37A=0", "port 0x378=0",          // one tick's 8-LED frame
+        "post_quit", "timer_cancel", "wave_stop", "wave_close",
+        "port 0x37A=0", "port 0x378=0",          // dark display
         "tray_remove", "menu_destroy", "driver_close"};
-    EXPECT_EQ(steps(), expected);
+    EXPECT_EQ(names, expected);
+    EXPECT_FALSE(capture_is_open());
+}
+
+TEST_F(AppTest, TimerRunsEveryTenMilliseconds) {
+    run_and_exit("");
+    for (int i = 0; i < fake_log_count(); ++i) {
+        FakeEvent e = fake_log_at(i);
+        if (std::string(e.what) == "timer_start") {
+            EXPECT_EQ(e.a, 10);
+            EXPECT_EQ(e.b, 10);
+        }
+    }
+    EXPECT_EQ(count_of("timer_start"), 1);
+}
+
+TEST_F(AppTest, OptionsAreCaseSensitiveSubstringsPeakFirst) {
+    struct Case {
+        const char* arguments;
+        uint8_t peak, sixteen;
+        std::vector<int64_t> checked;
+    };
+    const std::vector<Case> cases = {
+        {"", 0, 0, {}},
+        {"-peak -16bit", 1, 1, {MENU_PEAK, MENU_SIXTEEN}},
+        {"-16bit -peak", 1, 1, {MENU_PEAK, MENU_SIXTEEN}},  // "-peak" is applied first either way
+        {"-peakish", 1, 0, {MENU_PEAK}},
+        {"x-16bitx", 0, 1, {MENU_SIXTEEN}},
+        {"-PEAK -16BIT", 0, 0, {}},
+        {"-pea k -16 bit", 0, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        run_and_exit(c.arguments);
+        EXPECT_EQ(g_peak_mode.load(), c.peak) << c.arguments;
+        EXPECT_EQ(g_sixteen_mode.load(), c.sixteen) << c.arguments;
+        EXPECT_EQ(checked_items(), c.checked) << c.arguments;
+        EXPECT_EQ(fake_menu_state(MENU_PEAK), c.peak ? MENU_CHECKED : MENU_UNCHECKED) << c.arguments;
+        EXPECT_EQ(fake_menu_state(MENU_SIXTEEN), c.sixteen ? MENU_CHECKED : MENU_UNCHECKED) << c.arguments;
+    }
+}
+
+TEST_F(AppTest, DriverUnavailableShowsTheMessageAndStopsBeforeTheTray) {
+    g_fake_driver_result = DRIVER_UNAVAILABLE;
+    g_fake_driver_reason = "no such device";
+    EXPECT_EQ(app_run("-peak"), 0);
+    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
+    EXPECT_STREQ(g_fake_error_text, "Error loading kernel-mode I/O-driver!");
+    EXPECT_STREQ(g_fake_error_detail, "no such device");
+    EXPECT_TRUE(fake_log_port_writes().empty());
+}
+
+TEST_F(AppTest, DriverStartedOrOpenedBothGoOn) {
+    for (int32_t result : {DRIVER_OPENED, DRIVER_STARTED}) {
+        SetUp();
+        g_fake_driver_result = result;
+        run_and_exit("");
+        EXPECT_EQ(count_of("loop"), 1);
+        EXPECT_EQ(count_of("error_box"), 0);
+    }
+}
+
+TEST_F(AppTest, DirectPortOutputNeedsNoDriver) {
+    g_fake_platform_kind = PLATFORM_DIRECT;
+    run_and_exit("");
+    EXPECT_EQ(count_of("driver_open"), 0);
+    EXPECT_EQ(count_of("loop"), 1);
+    EXPECT_EQ(g_platform_kind, PLATFORM_DIRECT);
+}
+
+TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
+    g_fake_menu_load_result = 1;
+    EXPECT_EQ(app_run("-peak -16bit"), 0);
+    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "tray_add",
+                                                  "menu_load", "tray_remove", "driver_close"}));
+    EXPECT_EQ(g_peak_mode.load(), 0);  // options are not applied
+}
+
+TEST_F(AppTest, TimerFailureUndoesCaptureTrayAndMenuInShutdownOrder) {
+    g_fake_timer_id = 0;
+    g_fake_wave.log_calls = true;
+    EXPECT_EQ(app_run(""), 0);
+    std::vector<std::string> tail;
+    bool after = false;
+    for (const std::string& s : steps()) {
+        if (s == "timer_start") after = true;
+        else if (after && (s.rfind("wave_", 0) != 0 || s == "wave_stop" || s == "wave_close")) tail.push_back(s);
+    }
+    EXPECT_EQ(tail, (std::vector<std::string>{"wave_stop", "wave_close", "port 0x37A=0", "port 0x378=0",
+                                              "tray_remove", "menu_destroy", "driver_close"}));
+    EXPECT_EQ(count_of("loop"), 0);
+    EXPECT_FALSE(capture_is_open());
+}
+
+TEST_F(AppTest, NoInputDeviceRunsOnDark) {
+    g_fake_wave.open_result = 2;
+    g_fake_loop_body = [] {
+        for (int i = 0; i < 20; ++i) fake_tick();
+        app_command(MENU_EXIT);
+    };
+    EXPECT_EQ(app_run("-16bit -peak"), 0);
+    for (const auto& w : fake_log_port_writes()) {
+        if (w.first == g_port_base) {
+            EXPECT_EQ(w.second, 0);
+        }
+    }
+}
+
+TEST_F(AppTest, PeakTwiceReturnsCheckAndByte) {
+    g_fake_loop_body = [] {
+        app_command(MENU_PEAK);
+        EXPECT_EQ(fake_menu_state(MENU_PEAK), MENU_CHECKED);
+        EXPECT_EQ(g_peak_mode.load(), 1);
+        app_command(MENU_PEAK);
+        app_command(MENU_EXIT);
+    };
+    EXPECT_EQ(app_run(""), 0);
+    EXPECT_EQ(fake_menu_state(MENU_PEAK), MENU_UNCHECKED);
+    EXPECT_EQ(g_peak_mode.load(), 0);
+}
+
+TEST_F(AppTest, SixteenBitWritesTheDarkDisplayAndTheNextTickTheOtherSize) {
+    g_fake_loop_body = [] {
+        fake_log_clear();
+        app_command(MENU_SIXTEEN);
+        EXPECT_EQ(fake_log_port_writes(), (Writes{{0x37A, 0}, {0x378, 0}}));
+        EXPECT_EQ(fake_menu_state(MENU_SIXTEEN), MENU_CHECKED);
+        EXPECT_EQ(g_sixteen_mode.load(), 1);
+        fake_log_clear();
+        fake_tick();
+        EXPECT_EQ(fake_log_port_writes(),
+                  (Writes{{0x37A, 3}, {0x378, 0}, {0x37A, 1}, {0x37A, 3}, {0x378, 0}, {0x37A, 2}}));
+        app_command(MENU_EXIT);
+    };
+    EXPECT_EQ(app_run(""), 0);
+}
+
+TEST_F(AppTest, UnknownCommandsDoNothing) {
+    g_fake_loop_body = [] {
+        fake_log_clear();
+        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT}) app_command(id);
+        EXPECT_EQ(fake_log_count(), 0);
+        app_command(MENU_EXIT);
+    };
+    EXPECT_EQ(app_run(""), 0);
+}
+
+TEST_F(AppTest, AboutOpensOnceAndExitDuringItStillEnds) {
+    g_fake_about_body = [] {
+        app_command(MENU_ABOUT);  // a second About from the tray while the box is open
+        app_command(MENU_EXIT);
+    };
+    g_fake_loop_body = [] { app_command(MENU_ABOUT); };
+    EXPECT_EQ(app_run(""), 0);
+    EXPECT_EQ(count_of("about"), 1);
+    EXPECT_EQ(count_of("post_quit"), 1);
+    Writes writes = fake_log_port_writes();
+    ASSERT_GE(writes.size(), 2u);
+    EXPECT_EQ(writes[writes.size() - 2], (std::pair<uint16_t, uint8_t>{0x37A, 0}));
+    EXPECT_EQ(writes.back(), (std::pair<uint16_t, uint8_t>{0x378, 0}));
+}
+
+// The timer's cancel does not wait for a running tick, and a real timer may
+// even fire once more: a ticking thread that keeps calling the callback
+// throughout shutdown must not write after the dark display.
+TEST_F(AppTest, NoTickWritesAfterTheDarkDisplayWhileAudioRuns) {
+    for (int round = 0; round < 20; ++round) {
+        SetUp();
+        std::atomic<bool> stop{false};
+        std::thread ticker;
+        g_fake_loop_body = [&] {
+            ticker = std::thread([&] {
+                while (!stop.load()) {
+                    for (int k = 0; k < SPECTRUM_BINS; ++k) g_spectrum[k].store(70000.0);
+                    tick_timer_callback(1, 0, 0, 0, 0);
+                }
+            });
+            fake_wave_complete(3, 20000);
+            app_command(MENU_EXIT);
+        };
+        EXPECT_EQ(app_run("-16bit -peak"), 0);
+        stop.store(true);
+        ticker.join();
+        int cancel = -1;
+        for (int i = 0; i < fake_log_count(); ++i)
+            if (std::string(fake_log_at(i).what) == "timer_cancel") cancel = i;
+        ASSERT_GE(cancel, 0);
+        Writes after;
+        for (int i = cancel; i < fake_log_count(); ++i) {
+            FakeEvent e = fake_log_at(i);
+            if (std::string(e.what) == "port") after.emplace_back(uint16_t(e.a), uint8_t(e.b));
+        }
+        // A tick that was already running may finish its frame, but the
+        // dark display comes last.
+        ASSERT_GE(after.size(), 2u);
+        EXPECT_EQ(after[after.size() - 2], (std::pair<uint16_t, uint8_t>{0x37A, 0}));
+        EXPECT_EQ(after.back(), (std::pair<uint16_t, uint8_t>{0x378, 0}));
+        EXPECT_LE(after.size(), 2u + 6u);
+    }
 }
 
 }  // namespace
