@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Checks the built driver image hwinterface.sys of one Windows cross build:
+# native subsystem, imports from the kernel and the HAL only (and only the
+# routines the driver is meant to use), and the version resource of a system
+# driver with its names and versions.
+# Usage: tests/integration/driver_image.sh BUILD_DIR
+set -euo pipefail
+
+build=$(cd "${1:?usage: driver_image.sh BUILD_DIR}" && pwd)
+image=$build/driver/hwinterface.sys
+[ -f "$image" ] || { echo "driver_image: missing $image" >&2; exit 1; }
+
+fail() { echo "driver_image: $image: $*" >&2; exit 1; }
+
+headers=$(x86_64-w64-mingw32-objdump -p "$image")
+grep -Eq '^Subsystem[[:space:]]+00000001[[:space:]]+\(NT native\)' <<<"$headers" || fail "not a native-subsystem image"
+
+# Imports, as "DLL routine" lines.
+imports=$(awk '
+  /DLL Name:/ { dll = $3; next }
+  /^$/ { dll = "" }
+  dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll, $3 }' <<<"$headers" | sort -u)
+[ -n "$imports" ] || fail "no imports found"
+allowed="ntoskrnl.exe IoCreateDevice
+ntoskrnl.exe IoCreateSymbolicLink
+ntoskrnl.exe IoDeleteDevice
+ntoskrnl.exe IoDeleteSymbolicLink
+ntoskrnl.exe IofCompleteRequest
+ntoskrnl.exe RtlInitUnicodeString
+HAL.dll READ_PORT_UCHAR
+HAL.dll WRITE_PORT_UCHAR"
+unexpected=$(grep -vxF -f <(echo "$allowed") <<<"$imports" || true)
+[ -z "$unexpected" ] || fail "unexpected imports: $unexpected"
+for dll in $(grep 'DLL Name:' <<<"$headers" | awk '{print $3}'); do
+  case $dll in ntoskrnl.exe|HAL.dll) ;; *) fail "imports from $dll" ;; esac
+done
+grep -q '^ntoskrnl.exe IoCreateDevice$' <<<"$imports" || fail "IoCreateDevice not imported"
+if grep -q '(PE32)' <<<"$headers"; then
+  # On i686 the port routines are the HAL's; on x86_64 they are inline in/out.
+  grep -q '^HAL.dll WRITE_PORT_UCHAR$' <<<"$imports" || fail "WRITE_PORT_UCHAR not imported from HAL.dll"
+  grep -q '^HAL.dll READ_PORT_UCHAR$' <<<"$imports" || fail "READ_PORT_UCHAR not imported from HAL.dll"
+fi
+
+# The version resource: fixed part and strings.
+python3 - "$image" <<'PY' || fail "version resource"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+assert at >= 0, "no fixed file info"
+(sig, _, file_ms, file_ls, prod_ms, prod_ls, _, _, os_, type_, subtype) = struct.unpack_from("<11I", data, at)
+version = ((5 << 16) | 0, (2195 << 16) | 1620)
+assert (file_ms, file_ls) == version and (prod_ms, prod_ls) == version, "binary versions"
+assert os_ == 0x40004 and type_ == 3 and subtype == 7, "not a system driver for the NT platform"
+for key, value in [("FileDescription", "hwinterface.sys"), ("InternalName", "hwinterface.sys"),
+                   ("OriginalFilename", "hwinterface.sys"), ("ProductName", "hwinterface Driver Version 1.1"),
+                   ("FileVersion", "5.00.2195.1620"), ("ProductVersion", "5.00.2195.1620")]:
+    k = key.encode("utf-16-le") + b"\0\0"
+    i = data.find(k)
+    assert i >= 0, key
+    i += len(k)
+    i += (-i) % 4  # the value starts on a 32-bit boundary
+    assert data[i:i + 2 * len(value) + 2] == value.encode("utf-16-le") + b"\0\0", key
+PY
+echo "driver_image: $image: native, kernel and HAL imports only, version resource in order"
