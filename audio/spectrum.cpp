@@ -12,9 +12,15 @@ std::atomic<double> g_spectrum[SPECTRUM_BINS];
 
 namespace {
 constexpr double MAGNITUDE_SCALE = 0.00390625;  // 1/256
-}
+constexpr uint32_t ANALYSED_BYTES = 2 * SPECTRUM_BINS;
+}  // namespace
 
 int32_t analyse_block(WaveHeader* header) {
+    // A header without a buffer of at least the analysed samples leaves the
+    // last spectrum as it is rather than reading past the buffer's end.
+    if (header == nullptr || header->lpData == nullptr || header->dwBufferLength < ANALYSED_BYTES)
+        return 1;
+
     double in[SPECTRUM_BINS];
     double re[SPECTRUM_BINS];
     double im[SPECTRUM_BINS];

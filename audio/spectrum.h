@@ -10,9 +10,12 @@
 constexpr int SPECTRUM_BINS = 1024;
 
 static_assert(std::atomic<double>::is_always_lock_free, "spectrum elements must be lock-free");
-static_assert(sizeof(std::atomic<double>) == sizeof(double), "one element, one 8-byte access");
+static_assert(sizeof(std::atomic<double>) == 8 && alignof(std::atomic<double>) == 8,
+              "one element, one aligned 8-byte access");
 
 extern std::atomic<double> g_spectrum[SPECTRUM_BINS];
 
-// The capture ring's block handler: analyses one block into g_spectrum; returns 1.
+// The capture ring's block handler: analyses the first 1,024 samples of one
+// block into g_spectrum; returns 1. A header whose buffer is absent or shorter
+// than those samples (2,048 bytes) changes nothing.
 int32_t analyse_block(WaveHeader* header);

@@ -44,6 +44,6 @@ void frame_write_16(int32_t upper_bar, int32_t upper_dot, int32_t lower_bar, int
 void frame_port_startup() { port_write(g_port_base + PORT_EXTENDED_CONTROL, 0); }
 
 void frame_dark_display() {
-    frame_control(0);
+    frame_control(CONTROL_LINES_HIGH);
     frame_data(static_cast<uint8_t>(bar_patterns[0]));
 }

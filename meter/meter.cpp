@@ -3,6 +3,8 @@
 // Both sizes share one MeterState that is never reset when an option changes.
 #include "meter/meter.h"
 
+#include <cmath>
+
 #include "app/options.h"
 #include "audio/spectrum.h"
 #include "meter/frames.h"
@@ -19,14 +21,25 @@ constexpr int32_t PEAK_HOLD_TICKS_8 = 40;     // the step counter starts on the 
 constexpr int32_t PEAK_STEP_TICKS_8 = 15;
 constexpr double PEAK_GRAVITY_16 = 5e-7;
 
+// The largest |g_spectrum[k]| over all 1,024 bins, bin 0 and the mirrored half
+// included, each element read whole with one relaxed 8-byte load. A candidate
+// replaces a running maximum only when strictly greater (a NaN never does), so
+// the result does not depend on the order of the bins: four running maxima over
+// interleaved bins, merged at the end, give exactly the maximum of one pass from
+// bin 0 upward while letting neighbouring comparisons run side by side.
+double meter_bin(int k) { return std::fabs(g_spectrum[k].load(std::memory_order_relaxed)); }
+
+double meter_larger(double v, double m) { return v > m ? v : m; }
+
 double meter_spectrum_maximum() {
-    double m = 0.0;
-    for (int k = 0; k < SPECTRUM_BINS; ++k) {
-        double v = g_spectrum[k].load(std::memory_order_relaxed);
-        if (v < 0.0) v = -v;
-        if (v > m) m = v;
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    for (int k = 0; k < SPECTRUM_BINS; k += 4) {
+        m0 = meter_larger(meter_bin(k), m0);
+        m1 = meter_larger(meter_bin(k + 1), m1);
+        m2 = meter_larger(meter_bin(k + 2), m2);
+        m3 = meter_larger(meter_bin(k + 3), m3);
     }
-    return m;
+    return meter_larger(meter_larger(m0, m1), meter_larger(m2, m3));
 }
 
 int32_t meter_quantise(double maximum, double scale, int32_t ceiling) {
@@ -59,8 +72,8 @@ void meter_tick_16(MeterState& s, bool peak_on) {
         double t = static_cast<double>(s.peak_age);
         s.peak_position = s.peak_position - t * t * t * PEAK_GRAVITY_16;
         double rounded = s.peak_position + 0.5;
-        // A long stretch without re-arming drives the position far below zero;
-        // keep the conversion inside the integer's range (the dot is gone anyway).
+        // The position is at most 16 (a level) and falls only until the next
+        // re-arming; the lower bound just keeps the conversion defined.
         s.peak = rounded > -1e9 ? static_cast<int32_t>(rounded) : -1000000000;
         s.peak_age += 1;
         if (s.level >= s.peak) {
