@@ -1,0 +1,16 @@
+/* Identifiers of the Windows program's resources, shared by sonabar.rc and the
+   Win32 shell. Plain defines, because the resource compiler reads this file
+   too; the shell asserts that the menu commands match the portable ones. */
+#ifndef SONABAR_RESOURCE_H
+#define SONABAR_RESOURCE_H
+
+#define IDR_TRAY_MENU 101 /* menu: one popup, the tray menu */
+#define IDI_SONABAR 102   /* icon group: 32 x 32 and 16 x 16, 256 colours */
+#define IDD_ABOUT 110     /* the About box */
+
+#define IDM_EXIT 40003
+#define IDM_PEAK 40006
+#define IDM_SIXTEEN 40007
+#define IDM_ABOUT 40008
+
+#endif

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Checks a built sonabar.exe without running it (the i686 one cannot run on
+# this machine): GUI subsystem, only system DLLs imported (everything else is
+# linked statically), and the resources menu 101, icon group 102, dialog 110.
+# Usage: tests/integration/check_windows_exe.sh ARCH EXE   (ARCH: i686 | x86_64)
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: $0 i686|x86_64 EXE" >&2; exit 2; }
+arch=$1
+exe=$2
+fail() { echo "FAIL ($arch): $*" >&2; exit 1; }
+
+headers=$("$arch-w64-mingw32-objdump" -p "$exe")
+grep -q "(Windows GUI)" <<<"$headers" || fail "not a GUI-subsystem exe"
+
+# DLLs every Windows since the first 32-bit ones ships with.
+while read -r dll; do
+  case "${dll,,}" in
+    kernel32.dll | user32.dll | gdi32.dll | shell32.dll | winmm.dll | msvcrt.dll) ;;
+    *) fail "imports $dll (link it statically)" ;;
+  esac
+done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+
+resources=$("$arch-w64-mingw32-windres" -i "$exe" -O rc)
+for pattern in '^101 MENU' '^102 14 ' '^110 DIALOG' 'CAPTION "About"' \
+  '"About", 40008' '"16-bit", 40007' '"Peak", 40006' '"Exit", 40003'; do
+  grep -q -E "$pattern" <<<"$resources" || fail "resource missing: $pattern"
+done
+echo "$arch: GUI subsystem, system DLLs only, resources 101, 102, 110"
