@@ -130,6 +130,8 @@ TEST_F(CaptureOsTest, OpenAfterAFailedOneKeepsWhatWasAllocated) {
 }
 
 TEST_F(CaptureOsTest, ADeviceThatCannotBeOpenedLeavesTheMemoryForClose) {
+    capture_start();  // before any open
+    EXPECT_EQ(fake_ring_threads(), 0);
     g_fake_wave.open_result = 2;
     capture_open();
     EXPECT_FALSE(capture_is_open());
@@ -154,12 +156,6 @@ TEST_F(CaptureOsTest, AnEventThatCannotBeMadeClosesTheDeviceAgain) {
     EXPECT_EQ(fake_ring_live_events(), 0);
 }
 
-TEST_F(CaptureOsTest, StartBeforeOpenCreatesNoThread) {
-    capture_start();
-    EXPECT_EQ(fake_ring_threads(), 0);
-    EXPECT_FALSE(capture_is_running());
-}
-
 TEST_F(CaptureOsTest, AWorkerThatCannotBeCreatedLeavesRecordingOff) {
     g_fake_ring.fail_thread = true;
     capture_open();
@@ -175,6 +171,22 @@ TEST_F(CaptureOsTest, AWorkerThatCannotBeCreatedLeavesRecordingOff) {
     EXPECT_FALSE(fake_wave_is_open());
     EXPECT_EQ(fake_ring_live_memory(), 0);
     EXPECT_EQ(fake_ring_live_events(), 0);
+}
+
+TEST_F(CaptureOsTest, AFailedQueueingLeavesTheEarlierBuffersQueuedUntilClose) {
+    g_fake_wave.fail_add_at = 3;
+    capture_open();
+    capture_start();
+    EXPECT_FALSE(capture_is_running());
+    EXPECT_EQ(fake_ring_threads(), 0);
+    EXPECT_EQ(fake_wave_queued(), 3);
+    EXPECT_FALSE(fake_wave_is_started());
+
+    capture_close();
+    EXPECT_EQ(fake_wave_queued(), 0);
+    EXPECT_EQ(fake_wave_prepared(), 0);
+    EXPECT_FALSE(fake_wave_is_open());
+    EXPECT_EQ(fake_ring_live_memory(), 0);
 }
 
 TEST_F(CaptureOsTest, DeviceNoticesSetNoEvent) {
