@@ -67,6 +67,7 @@ struct WaveDevice {
     uint32_t filled;   // bytes of the head buffer recorded so far
     pollfd fds[1 + MAX_PCM_FDS];  // the wake-up eventfd, then the PCM's descriptors
     int pcm_fd_count;
+    int nap_ms;  // about one period
 };
 
 WaveDevice g_device;
@@ -165,22 +166,37 @@ void wave_check_state() {
     }
 }
 
+// Waits on the wake-up eventfd alone for `timeout_ms`; true when it was set.
+bool wave_wait_for_wake(int timeout_ms) {
+    if (poll(g_device.fds, 1, timeout_ms) <= 0 || (g_device.fds[0].revents & POLLIN) == 0) return false;
+    uint64_t counter;
+    ssize_t got = read(g_device.wake_fd, &counter, sizeof counter);
+    (void)got;
+    return true;
+}
+
 // Waits for sound (when `header` is being filled) or a request, then reads.
+// Some plugins keep their descriptor ready while less than a period waits
+// (PipeWire's does); then the thread naps for a period instead of spinning.
 void wave_capture(WaveHeader* header) {
-    int count = 1 + (header != nullptr ? g_device.pcm_fd_count : 0);
-    int ready = poll(g_device.fds, static_cast<nfds_t>(count), POLL_TIMEOUT_MS);
-    if (ready <= 0) return;
-    if (g_device.fds[0].revents & POLLIN) {
-        uint64_t counter;
-        ssize_t got = read(g_device.wake_fd, &counter, sizeof counter);
-        (void)got;
+    if (header == nullptr) {
+        wave_wait_for_wake(POLL_TIMEOUT_MS);
+        return;
     }
-    if (header == nullptr) return;
+    int count = 1 + g_device.pcm_fd_count;
+    if (poll(g_device.fds, static_cast<nfds_t>(count), POLL_TIMEOUT_MS) <= 0) return;
+    if (g_device.fds[0].revents & POLLIN) {
+        wave_wait_for_wake(0);  // clears it; the loop serves the request or the new buffer
+        return;
+    }
     unsigned short revents = 0;
     snd_pcm_poll_descriptors_revents(g_device.pcm, &g_device.fds[1],
                                      static_cast<unsigned int>(g_device.pcm_fd_count), &revents);
-    if ((revents & (POLLIN | POLL_TROUBLE)) == 0) return;
-    if (!wave_read_into(header) && (revents & POLL_TROUBLE) != 0 && g_device.running) wave_check_state();
+    if (revents & POLL_TROUBLE) {
+        if (!wave_read_into(header) && g_device.running) wave_check_state();
+        return;
+    }
+    if ((revents & POLLIN) == 0 || !wave_read_into(header)) wave_wait_for_wake(g_device.nap_ms);
 }
 
 int wave_serve(Request request) {
@@ -249,7 +265,7 @@ int wave_request(Request request) {
     return result;
 }
 
-bool wave_configure(snd_pcm_t* pcm, const WaveFormat* format) {
+bool wave_configure(snd_pcm_t* pcm, const WaveFormat* format, int* nap_ms) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
     if (snd_pcm_hw_params_any(pcm, hw) < 0) return false;
@@ -265,6 +281,8 @@ bool wave_configure(snd_pcm_t* pcm, const WaveFormat* format) {
     if (snd_pcm_hw_params(pcm, hw) < 0) return false;
 
     snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
+    *nap_ms = static_cast<int>(period * 1000 / format->nSamplesPerSec);
+    if (*nap_ms < 1) *nap_ms = 1;
     snd_pcm_sw_params_t* sw;
     snd_pcm_sw_params_alloca(&sw);
     if (snd_pcm_sw_params_current(pcm, sw) < 0) return false;
@@ -310,7 +328,8 @@ int wave_in_open(WaveInHandle* device, const WaveFormat* format, WaveInCallback 
         return WAVE_BAD_DEVICE;
     }
     int pcm_fds = snd_pcm_poll_descriptors_count(pcm);
-    if (!wave_configure(pcm, format) || pcm_fds < 1 || pcm_fds > MAX_PCM_FDS) {
+    int nap_ms = 1;
+    if (!wave_configure(pcm, format, &nap_ms) || pcm_fds < 1 || pcm_fds > MAX_PCM_FDS) {
         if (g_device_named) {
             std::fprintf(stderr, "sonabar: \"%s\" cannot record 16-bit PCM at %u Hz; the LEDs stay dark.\n",
                          g_device_name, format->nSamplesPerSec);
@@ -330,6 +349,7 @@ int wave_in_open(WaveInHandle* device, const WaveFormat* format, WaveInCallback 
     g_device.instance = instance;
     g_device.frame_bytes = format->nBlockAlign;
     g_device.wake_fd = wake_fd;
+    g_device.nap_ms = nap_ms;
     g_device.fds[0] = pollfd{wake_fd, POLLIN, 0};
     g_device.pcm_fd_count =
         snd_pcm_poll_descriptors(pcm, &g_device.fds[1], static_cast<unsigned int>(pcm_fds));
