@@ -124,7 +124,7 @@ start_port() {
 # start_bus: a private session bus.
 start_bus() {
     require dbus-daemon
-    bg dbus-daemon --session --address="unix:path=$ITEST_DIR/bus" --nofork --nopidfile
+    bg dbus-daemon --session --address="unix:path=$ITEST_DIR/bus" --nofork --nopidfile 2>"$ITEST_DIR/bus.log"
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$ITEST_DIR/bus"
     wait_until 10 test -S "$ITEST_DIR/bus" || { log "FAIL: session bus did not start"; exit 1; }
 }
@@ -136,14 +136,24 @@ start_audio() {
     mkdir -m 0700 "$ITEST_DIR/xdg"
     export XDG_RUNTIME_DIR="$ITEST_DIR/xdg"
     bg pipewire >"$ITEST_DIR/pipewire.log" 2>&1
+    AUDIO_PIDS=("${ITEST_PIDS[-1]}")
     wait_until 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { log "FAIL: pipewire did not start"; exit 1; }
     bg wireplumber >"$ITEST_DIR/wireplumber.log" 2>&1
+    AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
     bg pipewire-pulse >"$ITEST_DIR/pipewire-pulse.log" 2>&1
+    AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
     wait_until 15 pactl info >/dev/null || { log "FAIL: pipewire-pulse did not answer"; exit 1; }
     pactl load-module module-null-sink sink_name=vsink rate=44100 channels=1 format=s16le >/dev/null
     pactl set-default-source vsink.monitor
     wait_until 10 sh -c 'pactl get-default-source | grep -qx vsink.monitor' ||
         { log "FAIL: no default source"; exit 1; }
+}
+
+# stop_audio: the audio server goes away at once, as after a crash.
+stop_audio() {
+    local pid
+    for pid in "${AUDIO_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+    for pid in "${AUDIO_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
 }
 
 # play FREQUENCY AMPLITUDE SECONDS: plays a tone into the null sink (blocks).

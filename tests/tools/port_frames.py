@@ -11,6 +11,9 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py dark LOG FROM                     every frame from FROM on is dark (and some exist)
   port_frames.py fall LOG FROM WITHIN              from FROM the lit count never rises and is 0
                                                    within WITHIN seconds
+  port_frames.py switch LOG FROM KIND               from FROM on: a dark display (control 0, data 0)
+                                                   before the first frame of KIND, and from a tick
+                                                   later on frames of KIND only (10 or more)
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
 Exits 1 with a reason when a check fails."""
@@ -90,6 +93,21 @@ def main():
         if not dark or dark[0] - start > within:
             fail("not dark within %.1f s (last count %d)" % (within, window[-1][1]))
         print("fell from %d LEDs to dark in %.2f s" % (window[0][1], dark[0] - start))
+    elif command == "switch":
+        start, kind = float(sys.argv[3]), int(sys.argv[4])
+        first = next((t for t, k, _ in shown if t >= start and k == kind), None)
+        if first is None:
+            fail("no frames of %d LEDs after %.3f" % (kind, start))
+        writes = [(t, what, value) for t, what, value in entries
+                  if start <= t <= first and what in ("control", "data")]
+        darks = [b[0] for a, b in zip(writes, writes[1:]) if a[1:] == ("control", 0) and b[1:] == ("data", 0)]
+        if not darks:
+            fail("no dark display before the first frame of %d LEDs" % kind)
+        # A tick's frame may straddle the dark display (it is written from another thread).
+        later = [k for t, k, _ in shown if t > darks[-1] + 0.015]
+        if len(later) < 10 or any(k != kind for k in later):
+            fail("after the dark display the frames are not all of %d LEDs: %s" % (kind, later[:40]))
+        print("dark display, then %d frames of %d LEDs" % (len(later), kind))
     elif command == "last":
         for _, what, value in [e for e in entries if e[1] in ("data", "control", "mode")][-int(sys.argv[3]):]:
             print(what, value)
