@@ -3,12 +3,18 @@
 // held by another driver, start-up shows its failure message with the cause
 // and the remedy kept here. The node is not required to be a character
 // device, so that a device served by a user-space file system works as well.
+//
+// The claim waits for as long as another program holds the port (a second
+// Sonabar, say); a timer signal aimed at this thread ends that wait after a
+// while, and start-up reports the port as busy instead of hanging.
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 
@@ -17,8 +23,39 @@
 #include "port/provision.h"
 
 namespace {
+
 const char* g_port_path = "/dev/parport0";
 char g_failure_reason[512];
+constexpr time_t CLAIM_PATIENCE_SECONDS = 2;
+
+void driver_claim_alarm(int) {}
+
+// PPCLAIM, given up after CLAIM_PATIENCE_SECONDS with EBUSY.
+int driver_claim(int fd) {
+    struct sigaction wake {};
+    struct sigaction previous {};
+    wake.sa_handler = driver_claim_alarm;  // without SA_RESTART: the waiting claim ends with EINTR
+    sigemptyset(&wake.sa_mask);
+    sigaction(SIGALRM, &wake, &previous);
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = gettid();  // the thread to signal (no portable field name in this glibc)
+    timer_t timer;
+    bool armed = timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
+    if (armed) {
+        itimerspec patience{};
+        patience.it_value.tv_sec = CLAIM_PATIENCE_SECONDS;
+        timer_settime(timer, 0, &patience, nullptr);
+    }
+    int result = ioctl(fd, PPCLAIM);
+    int error = errno;
+    if (armed) timer_delete(timer);
+    sigaction(SIGALRM, &previous, nullptr);
+    errno = result != 0 && error == EINTR ? EBUSY : error;
+    return result;
+}
+
 }  // namespace
 
 void port_set_device_path(const char* path) { g_port_path = path; }
@@ -44,8 +81,8 @@ void driver_describe_failure(const char* path, int error, bool claiming, char* t
             return;
         case EBUSY:
             std::snprintf(text, size,
-                          "%s: port busy. Another driver such as lp holds it (unload it with: "
-                          "sudo modprobe -r lp).",
+                          "%s: port busy. Another program, or a driver such as lp, holds it "
+                          "(unload lp with: sudo modprobe -r lp).",
                           path);
             return;
         default:
@@ -65,7 +102,7 @@ int32_t driver_open() {
         driver_describe_failure(g_port_path, errno, false, g_failure_reason, sizeof g_failure_reason);
         return DRIVER_UNAVAILABLE;
     }
-    if (ioctl(fd, PPCLAIM) != 0) {
+    if (driver_claim(fd) != 0) {
         int error = errno;
         close(fd);
         driver_describe_failure(g_port_path, error, true, g_failure_reason, sizeof g_failure_reason);

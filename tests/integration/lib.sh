@@ -115,7 +115,11 @@ start_port() {
     shift
     mkdir -p "$ITEST_DIR/$name"
     : >"$ITEST_DIR/$name.log"
-    bg "$FAKE_PARPORT" "$ITEST_DIR/$name" -f -s -o allow_other,default_permissions \
+    # Single-threaded keeps the log in write order; a blocking claim needs a
+    # second thread to take the interrupt.
+    local threads=-s
+    [[ " $* " == *" --claim-block "* ]] && threads=
+    bg "$FAKE_PARPORT" "$ITEST_DIR/$name" -f $threads -o allow_other,default_permissions \
         --log="$ITEST_DIR/$name.log" "$@"
     ITEST_MOUNTS+=("$ITEST_DIR/$name")
     wait_until 10 test -e "$ITEST_DIR/$name/parport0" || { log "FAIL: fake port did not appear"; exit 1; }

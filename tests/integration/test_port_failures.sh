@@ -39,6 +39,11 @@ check "busy: the claim was tried, then the node closed" \
     grep -q "claim-refused" "$ITEST_DIR/busy.log"
 check "busy: nothing was written" [ "$(frames count "$ITEST_DIR/busy.log" data)" = 0 ]
 
+# Another program holds the port: the claim waits, and start-up gives up.
+start_port held --claim-block
+expect_failure held "port busy" "Another program" -- -port="$ITEST_DIR/held/parport0"
+check "held: the claim waited and was given up" grep -q "claim-interrupted" "$ITEST_DIR/held.log"
+
 # Permission: the node is root's, mode 0660, and the program runs as nobody
 # (root ignores file modes, so the kernel's own check needs another user).
 if [ "$(id -u)" -eq 0 ]; then

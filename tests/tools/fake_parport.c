@@ -3,15 +3,18 @@
    whose ioctl answers the kernel's parallel-port requests (claim, release,
    data and control writes, mode) and logs every request to a log file, one
    line each: "<monotonic seconds> <request> <value>". Options make it refuse
-   the claim (port busy), fail every write after a number of them (I/O error)
-   or vanish after a number of them (no such device).
+   the claim (port busy), hold the claim until the caller gives up (another
+   program holds the port), fail every write after a number of them (I/O
+   error) or vanish after a number of them (no such device).
 
-   Usage: fake_parport MOUNTPOINT --log=FILE [--claim-busy] [--fail-after=N]
-                       [--vanish-after=N] [--mode=OCTAL] [FUSE options]
-   Run it single-threaded (-s) so that the log keeps the order of the writes. */
+   Usage: fake_parport MOUNTPOINT --log=FILE [--claim-busy] [--claim-block]
+                       [--fail-after=N] [--vanish-after=N] [--mode=OCTAL] [FUSE options]
+   Run it single-threaded (-s) so that the log keeps the order of the writes;
+   --claim-block needs it multi-threaded, to take the caller's interrupt. */
 #define FUSE_USE_VERSION 35
 #include <errno.h>
 #include <fuse.h>
+#include <signal.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -27,12 +30,13 @@ static const char *NODE = "/parport0";
 struct Options {
     const char *log;
     int claim_busy;
+    int claim_block;
     int fail_after;   /* writes that succeed before every further one fails; -1: never */
     int vanish_after; /* writes before the node disappears; -1: never */
     int mode;
 };
 
-static struct Options options = {NULL, 0, -1, -1, 0660};
+static struct Options options = {NULL, 0, 0, -1, -1, 0660};
 static FILE *log_file;
 static int claimed;
 static int writes;
@@ -42,6 +46,7 @@ static int vanished;
 static const struct fuse_opt option_spec[] = {
     OPTION("--log=%s", log, 0),
     OPTION("--claim-busy", claim_busy, 1),
+    OPTION("--claim-block", claim_block, 1),
     OPTION("--fail-after=%d", fail_after, 0),
     OPTION("--vanish-after=%d", vanish_after, 0),
     OPTION("--mode=%o", mode, 0),
@@ -53,6 +58,24 @@ static void log_event(const char *what, long value) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     fprintf(log_file, "%ld.%09ld %s %ld\n", (long)now.tv_sec, now.tv_nsec, what, value);
     fflush(log_file);
+}
+
+/* The library signals a handler thread (SIGUSR1) when its caller is
+   interrupted; the signal only has to end the thread's sleep. */
+static void fake_on_interrupt(int signal_number) { (void)signal_number; }
+
+static void *fake_init(struct fuse_conn_info *connection, struct fuse_config *config) {
+    (void)connection;
+    config->intr = options.claim_block; /* a waiting claim learns of the caller's signal */
+    return NULL;
+}
+
+/* Waits as a claim on a port held elsewhere does, until the caller is interrupted. */
+static int fake_blocked_claim(void) {
+    log_event("claim-waiting", 0);
+    for (int i = 0; i < 3000 && !fuse_interrupted(); ++i) usleep(10000);
+    log_event("claim-interrupted", 0);
+    return -EINTR;
 }
 
 static int fake_getattr(const char *path, struct stat *st, struct fuse_file_info *fi) {
@@ -127,6 +150,7 @@ static int fake_ioctl(const char *path, unsigned int cmd, void *arg, struct fuse
     switch (cmd) {
         case PPCLAIM:
             if (vanished) return -ENODEV;
+            if (options.claim_block) return fake_blocked_claim();
             if (options.claim_busy) {
                 log_event("claim-refused", 0);
                 return -EBUSY;
@@ -151,6 +175,7 @@ static int fake_ioctl(const char *path, unsigned int cmd, void *arg, struct fuse
 }
 
 static const struct fuse_operations operations = {
+    .init = fake_init,
     .getattr = fake_getattr,
     .open = fake_open,
     .release = fake_release,
@@ -170,6 +195,10 @@ int main(int argc, char *argv[]) {
         perror(options.log);
         return 1;
     }
+    struct sigaction interrupt;
+    memset(&interrupt, 0, sizeof interrupt);
+    interrupt.sa_handler = fake_on_interrupt;
+    sigaction(SIGUSR1, &interrupt, NULL);
     int result = fuse_main(args.argc, args.argv, &operations, NULL);
     fuse_opt_free_args(&args);
     fclose(log_file);
