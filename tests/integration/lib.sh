@@ -151,6 +151,7 @@ start_audio() {
     pactl set-default-source vsink.monitor
     wait_until 10 sh -c 'pactl get-default-source | grep -qx vsink.monitor' ||
         { log "FAIL: no default source"; exit 1; }
+    play 0 0 0.2  # the first playback sets the graph up
 }
 
 # stop_audio: the audio server goes away at once, as after a crash.

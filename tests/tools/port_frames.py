@@ -6,8 +6,9 @@ latches for 16 LEDs, the upper one taking the data byte when control goes
 from 3 to 1, the lower one when it goes from 3 to 2.
 
   port_frames.py now                               prints the monotonic clock
-  port_frames.py steady LOG FROM TO KIND LEDS      most frames of KIND (8 or 16) in [FROM, TO]
-                                                   show LEDS lit, none more
+  port_frames.py steady LOG FROM TO KIND LEDS      an LED lights within 1 s of FROM, and from
+                                                   0.3 s later until TO most frames of KIND
+                                                   (8 or 16) show LEDS lit, none more
   port_frames.py dark LOG FROM                     every frame from FROM on is dark (and some exist)
   port_frames.py fall LOG FROM WITHIN              from FROM the lit count never rises and is 0
                                                    within WITHIN seconds
@@ -21,6 +22,8 @@ import sys
 import time
 
 STEADY_SHARE = 0.9
+FIRST_LIGHT_SECONDS = 1.0  # from the start of the sound to the first lit LED
+SETTLE_SECONDS = 0.3       # from the first lit LED to a steady display
 
 
 def read_log(path):
@@ -64,11 +67,16 @@ def main():
     shown = frames(entries)
     if command == "steady":
         start, end, kind, leds = float(sys.argv[3]), float(sys.argv[4]), int(sys.argv[5]), int(sys.argv[6])
-        window = [count for t, k, count in shown if start <= t <= end and k == kind]
+        first_lit = next((t for t, k, count in shown if t >= start and count > 0), None)
+        if first_lit is None or first_lit - start > FIRST_LIGHT_SECONDS:
+            fail("no LED lit within %.1f s of %.3f" % (FIRST_LIGHT_SECONDS, start))
+        settled = first_lit + SETTLE_SECONDS
+        window = [count for t, k, count in shown if settled <= t <= end and k == kind]
         if len(window) < 20:
-            fail("only %d frames of %d LEDs between %.3f and %.3f" % (len(window), kind, start, end))
+            fail("only %d frames of %d LEDs between %.3f and %.3f" % (len(window), kind, settled, end))
         histogram = {c: window.count(c) for c in sorted(set(window))}
-        print("%d-LED frames: %d, lit counts %s" % (kind, len(window), histogram))
+        print("first LED lit after %.3f s; then %d-LED frames: %d, lit counts %s"
+              % (first_lit - start, kind, len(window), histogram))
         if max(window) > leds:
             fail("frames show more than %d LEDs: %s" % (leds, histogram))
         if histogram.get(leds, 0) < STEADY_SHARE * len(window):
