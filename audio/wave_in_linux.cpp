@@ -120,7 +120,7 @@ void wave_fail() {
 // After an overrun or a suspend: restart the stream and refill the head
 // buffer from its start, so that every block holds contiguous sound.
 void wave_recover(int error) {
-    if (snd_pcm_recover(g_device.pcm, static_cast<int>(error), 1) != 0) {
+    if (snd_pcm_recover(g_device.pcm, error, 1) != 0) {
         wave_fail();
         return;
     }
@@ -193,10 +193,12 @@ void wave_capture(WaveHeader* header) {
     snd_pcm_poll_descriptors_revents(g_device.pcm, &g_device.fds[1],
                                      static_cast<unsigned int>(g_device.pcm_fd_count), &revents);
     if (revents & POLL_TROUBLE) {
-        if (!wave_read_into(header) && g_device.running) wave_check_state();
+        if (wave_read_into(header)) return;
+        wave_check_state();
+    } else if ((revents & POLLIN) != 0 && wave_read_into(header)) {
         return;
     }
-    if ((revents & POLLIN) == 0 || !wave_read_into(header)) wave_wait_for_wake(g_device.nap_ms);
+    if (g_device.running) wave_wait_for_wake(g_device.nap_ms);
 }
 
 int wave_serve(Request request) {

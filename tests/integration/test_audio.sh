@@ -40,8 +40,9 @@ tone_run sixteen 16 14 -16bit -peak
 tone_run eight 8 7
 
 # The program stalls for 0.6 s during a tone (stopped, as an overloaded
-# machine may hold it): afterwards the tone still shows, and the silence after
-# it reaches the LEDs, so blocks are arriving again.
+# machine may hold it): once the blocks around the gap have passed, the tone
+# shows steadily again, and the silence after it reaches the LEDs, so blocks
+# are arriving again.
 start_port stall
 start_sonabar stall -16bit -peak -port="$ITEST_DIR/stall/parport0"
 wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/stall.log'"
@@ -56,7 +57,7 @@ wait "$player"
 end=$(now)
 sleep 2.3
 check "stall: the tone shows again after it" \
-    frames steady "$ITEST_DIR/stall.log" "$resumed" "$(add_seconds "$end" -0.1)" 16 14
+    frames steady "$ITEST_DIR/stall.log" "$(add_seconds "$resumed" 0.3)" "$(add_seconds "$end" -0.1)" 16 14
 check "stall: the silence after it falls to dark" frames fall "$ITEST_DIR/stall.log" "$end" 2.0
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
