@@ -43,7 +43,7 @@ static int writes;
 static int vanished;
 
 #define OPTION(text, field, value) {text, offsetof(struct Options, field), value}
-static const struct fuse_opt option_spec[] = {
+static const struct fuse_opt option_table[] = {
     OPTION("--log=%s", log, 0),
     OPTION("--claim-busy", claim_busy, 1),
     OPTION("--claim-block", claim_block, 1),
@@ -185,7 +185,7 @@ static const struct fuse_operations operations = {
 
 int main(int argc, char *argv[]) {
     struct fuse_args args = FUSE_ARGS_INIT(argc, argv);
-    if (fuse_opt_parse(&args, &options, option_spec, NULL) != 0) return 1;
+    if (fuse_opt_parse(&args, &options, option_table, NULL) != 0) return 1;
     if (options.log == NULL) {
         fprintf(stderr, "fake_parport: --log=FILE is required\n");
         return 1;
