@@ -28,10 +28,13 @@ const char* g_port_path = "/dev/parport0";
 char g_failure_reason[512];
 constexpr time_t CLAIM_PATIENCE_SECONDS = 2;
 
-void driver_claim_alarm(int) {}
+volatile sig_atomic_t g_claim_timed_out;
+
+void driver_claim_alarm(int) { g_claim_timed_out = 1; }
 
 // PPCLAIM, given up after CLAIM_PATIENCE_SECONDS with EBUSY.
 int driver_claim(int fd) {
+    g_claim_timed_out = 0;
     struct sigaction wake {};
     struct sigaction previous {};
     wake.sa_handler = driver_claim_alarm;  // without SA_RESTART: the waiting claim ends with EINTR
@@ -52,7 +55,7 @@ int driver_claim(int fd) {
     int error = errno;
     if (armed) timer_delete(timer);
     sigaction(SIGALRM, &previous, nullptr);
-    errno = result != 0 && error == EINTR ? EBUSY : error;
+    errno = result != 0 && error == EINTR && g_claim_timed_out ? EBUSY : error;
     return result;
 }
 

@@ -15,6 +15,7 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py switch LOG FROM KIND               from FROM on: a dark display (control 0, data 0)
                                                    before the first frame of KIND, and from a tick
                                                    later on frames of KIND only (10 or more)
+  port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
 Exits 1 with a reason when a check fails."""
@@ -116,6 +117,10 @@ def main():
         if len(later) < 10 or any(k != kind for k in later):
             fail("after the dark display the frames are not all of %d LEDs: %s" % (kind, later[:40]))
         print("dark display, then %d frames of %d LEDs" % (len(later), kind))
+    elif command == "rate":
+        if len(shown) < 2:
+            fail("fewer than two frames")
+        print("%.0f" % ((len(shown) - 1) / (shown[-1][0] - shown[0][0])))
     elif command == "last":
         for _, what, value in [e for e in entries if e[1] in ("data", "control", "mode")][-int(sys.argv[3]):]:
             print(what, value)
