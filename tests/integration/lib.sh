@@ -172,16 +172,13 @@ play() {
 # session bus writing registered items to $ITEST_DIR/items. Needs start_bus.
 start_display() {
     require Xvfb
-    local n
-    for n in $(seq 92 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        bg Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$ITEST_DIR/xvfb.log" 2>&1
-        if wait_until 10 test -S "/tmp/.X11-unix/X$n"; then
-            export DISPLAY=":$n"
-            break
-        fi
-    done
-    [ -n "${DISPLAY:-}" ] || { log "FAIL: no free X display"; exit 1; }
+    # Xvfb picks a free display itself and writes its number: no race with
+    # other X servers starting at the same time.
+    local number="$ITEST_DIR/xvfb.display"
+    bg Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>"$ITEST_DIR/xvfb.log"
+    wait_until 10 test -s "$number" || { log "FAIL: Xvfb did not start"; exit 1; }
+    export DISPLAY=":$(tr -d '[:space:]' <"$number")"
+    wait_until 10 test -S "/tmp/.X11-unix/X${DISPLAY#:}" || { log "FAIL: no X display"; exit 1; }
     export NO_AT_BRIDGE=1 GDK_BACKEND=x11
     unset WAYLAND_DISPLAY
     bg "$PYTHON" "$ITEST_TOOLS/sni_watcher.py" "$ITEST_DIR/items"
