@@ -2,6 +2,8 @@
 // one step and exits 0 when what it saw is right, 1 (with the reason) when not,
 // so that the driving script can take screenshots between the steps:
 //   window                       wait for the hidden window
+//   ready                        wait until start-up has finished and the
+//                                message loop runs (opens and closes the menu)
 //   tray-icon                    wait for the one icon in Wine's tray window
 //                                and print the screen point at its centre
 //   tray-empty                   wait until Wine's tray shows no icon
@@ -322,6 +324,25 @@ int step_error_box(const char* expected) {
     return 0;
 }
 
+// Start-up is over, with its port writes (which may wait for the driver), once
+// the message loop runs: only there is a posted message fetched. Posts the
+// tray's right-click, waits for the menu and closes it again. A sent message
+// proves nothing (start-up's own calls answer those), and the tray drops the
+// clicks on its icon while the program is busy.
+int step_ready() {
+    if (find_menu() != nullptr) return fail("a menu is open already");
+    DWORD start = GetTickCount();
+    PostMessageA(g_program, TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONUP);
+    HWND popup = wait_for(find_menu, 30000);
+    if (popup == nullptr) return fail("the program did not open its menu within 30 s");
+    DWORD waited = GetTickCount() - start;
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (wait_for([] { return find_menu() == nullptr ? g_program : nullptr; }, 5000) == nullptr)
+        return fail("Escape did not close the menu");
+    say("the message loop runs (menu after %lu ms)", static_cast<unsigned long>(waited));
+    return 0;
+}
+
 int step_no_error_box() {
     if (find_error_box() != nullptr) return fail("a message box captioned Sonabar is shown");
     say("no failure message");
@@ -358,6 +379,7 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(step, "about-open") == 0) return step_about_open();
     if (std::strcmp(step, "about-ok") == 0) return step_about_ok();
+    if (std::strcmp(step, "ready") == 0) return step_ready();
     if (std::strcmp(step, "error-box") == 0 && argc == 3) return step_error_box(argv[2]);
     if (std::strcmp(step, "no-error-box") == 0) return step_no_error_box();
     if (std::strcmp(step, "close-window") == 0) {
