@@ -37,7 +37,9 @@ int wave_in_add_buffer(WaveInHandle device, WaveHeader* header);
 int wave_in_start(WaveInHandle device);
 // Stops recording; the buffer being filled comes back (possibly part-filled), the others stay queued.
 int wave_in_stop(WaveInHandle device);
-// Stops recording and hands every queued buffer back through the callback.
+// Stops recording and hands every queued buffer back through the callback;
+// returns once all of them have been handed back.
 int wave_in_reset(WaveInHandle device);
 int wave_in_unprepare_header(WaveInHandle device, WaveHeader* header);
+// Fails while buffers are still queued; once it succeeds no callback follows.
 int wave_in_close(WaveInHandle device);

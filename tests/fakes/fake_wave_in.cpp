@@ -1,8 +1,13 @@
 // The scripted wave input device behind fake_wave_in.h. A mutex keeps its
-// queue consistent between the test thread and the capture worker; the
-// callback is made outside the lock, as a real device makes it on its own thread.
+// queue consistent between the test thread, the controlling thread and the
+// capture worker; the callback is made outside the lock, as a real device
+// makes it on its own thread. Callbacks in flight are counted, so that reset
+// and close return only after every callback they or a completion started has
+// finished, which is what a real device guarantees.
 #include "tests/fakes/fake_wave_in.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 #include "audio/wave_in.h"
@@ -12,36 +17,49 @@ FakeWaveScript g_fake_wave;
 
 namespace {
 std::mutex g_mutex;
+std::condition_variable g_changed;  // an add, or a callback finished
 constexpr int QUEUE_CAPACITY = 64;
 WaveHeader* g_queue[QUEUE_CAPACITY];
 int g_queue_length = 0;
 bool g_open = false;
 bool g_started = false;
+int g_in_flight = 0;  // callbacks being made now
 WaveInCallback g_callback = nullptr;
 uintptr_t g_instance = 0;
+WaveFormat g_format;
 int g_prepares = 0;
 int g_adds = 0;
 int64_t g_total_adds = 0;
 int g_prepared = 0;
 WaveInHandle const DEVICE = reinterpret_cast<WaveInHandle>(0x5EED);
+constexpr std::chrono::seconds HANG_GUARD{20};
 
 void fake_wave_log(const char* what, const void* header = nullptr) {
     if (g_fake_wave.log_calls) fake_log(what, reinterpret_cast<intptr_t>(header));
 }
 
-WaveHeader* fake_wave_pop() {
-    std::lock_guard<std::mutex> lock(g_mutex);
+// Takes the first queued buffer for a callback; the caller holds the lock.
+WaveHeader* fake_wave_pop_locked() {
     if (g_queue_length == 0) return nullptr;
     WaveHeader* h = g_queue[0];
     for (int i = 1; i < g_queue_length; ++i) g_queue[i - 1] = g_queue[i];
     --g_queue_length;
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    ++g_in_flight;
     return h;
 }
 
+// Reports a popped buffer through the callback, outside the lock.
 void fake_wave_deliver(WaveHeader* h, uint32_t bytes) {
     h->dwBytesRecorded = bytes;
     g_callback(DEVICE, WIM_DATA, g_instance, reinterpret_cast<uintptr_t>(h), 0);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    --g_in_flight;
+    g_changed.notify_all();
+}
+
+void fake_wave_wait_callbacks(std::unique_lock<std::mutex>& lock) {
+    g_changed.wait_for(lock, HANG_GUARD, [] { return g_in_flight == 0; });
 }
 }  // namespace
 
@@ -50,7 +68,9 @@ void fake_wave_reset() {
     g_fake_wave = FakeWaveScript{};
     g_queue_length = 0;
     g_open = g_started = false;
+    g_in_flight = 0;
     g_callback = nullptr;
+    g_format = WaveFormat{};
     g_prepares = g_adds = g_prepared = 0;
     g_total_adds = 0;
 }
@@ -62,8 +82,8 @@ int fake_wave_complete(int count, int16_t sample) {
         {
             std::lock_guard<std::mutex> lock(g_mutex);
             if (!g_started) break;
+            h = fake_wave_pop_locked();
         }
-        h = fake_wave_pop();
         if (h == nullptr) break;
         int16_t* samples = reinterpret_cast<int16_t*>(h->lpData);
         for (uint32_t i = 0; i < h->dwBufferLength / 2; ++i) samples[i] = sample;
@@ -73,7 +93,9 @@ int fake_wave_complete(int count, int16_t sample) {
     return done;
 }
 
-void fake_wave_notice(uint32_t message) { g_callback(DEVICE, message, g_instance, 0, 0); }
+void fake_wave_notice(uint32_t message, uintptr_t param1) {
+    g_callback(DEVICE, message, g_instance, param1, 0);
+}
 
 int fake_wave_queued() {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -90,13 +112,33 @@ int64_t fake_wave_adds() {
     return g_total_adds;
 }
 
+bool fake_wave_wait_adds(int64_t adds) {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    return g_changed.wait_for(lock, HANG_GUARD, [adds] { return g_total_adds >= adds; });
+}
+
 bool fake_wave_is_open() {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_open;
 }
 
-int wave_in_open(WaveInHandle* device, const WaveFormat*, WaveInCallback callback, uintptr_t instance) {
+WaveFormat fake_wave_format() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_format;
+}
+
+bool fake_wave_is_started() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_started;
+}
+
+int wave_in_open(WaveInHandle* device, const WaveFormat* format, WaveInCallback callback,
+                 uintptr_t instance) {
     fake_wave_log("wave_open");
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_format = *format;
+    }
     if (g_fake_wave.open_result != 0) return g_fake_wave.open_result;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -128,6 +170,7 @@ int wave_in_add_buffer(WaveInHandle, WaveHeader* header) {
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     g_queue[g_queue_length++] = header;
     ++g_total_adds;
+    g_changed.notify_all();
     return 0;
 }
 
@@ -141,26 +184,35 @@ int wave_in_start(WaveInHandle) {
 int wave_in_stop(WaveInHandle) {
     fake_wave_log("wave_stop");
     if (g_fake_wave.stop_result != 0) return g_fake_wave.stop_result;
-    bool was_started;
+    WaveHeader* h = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        was_started = g_started;
+        // The buffer being filled comes back part-filled.
+        if (g_started && g_fake_wave.stop_hands_back) h = fake_wave_pop_locked();
         g_started = false;
     }
-    // The buffer being filled comes back part-filled.
-    if (was_started) {
-        if (WaveHeader* h = fake_wave_pop()) fake_wave_deliver(h, 100);
-    }
+    if (h != nullptr) fake_wave_deliver(h, 100);
     return 0;
 }
 
 int wave_in_reset(WaveInHandle) {
     fake_wave_log("wave_reset");
+    if (g_fake_wave.reset_result != 0) return g_fake_wave.reset_result;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_started = false;
     }
-    while (WaveHeader* h = fake_wave_pop()) fake_wave_deliver(h, 0);
+    for (;;) {
+        WaveHeader* h;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            h = fake_wave_pop_locked();
+        }
+        if (h == nullptr) break;
+        fake_wave_deliver(h, 0);
+    }
+    std::unique_lock<std::mutex> lock(g_mutex);
+    fake_wave_wait_callbacks(lock);
     return 0;
 }
 
@@ -177,8 +229,9 @@ int wave_in_close(WaveInHandle) {
     fake_wave_log("wave_close");
     WaveInCallback callback;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::unique_lock<std::mutex> lock(g_mutex);
         if (g_queue_length != 0) return 33;  // buffers still queued
+        fake_wave_wait_callbacks(lock);
         g_open = false;
         callback = g_callback;
     }

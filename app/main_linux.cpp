@@ -1,0 +1,32 @@
+// The Linux edition's entry: reads the command line (the display options, the
+// ALSA capture device, the parallel-port device node, --help, --version) and
+// runs the program's spine.
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/command_line.h"
+#include "audio/wave_in_linux.h"
+#include "port/port_linux.h"
+
+#ifndef SONABAR_VERSION
+#define SONABAR_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    if (command_line_parse(argc, argv, &line) != 0) {
+        std::fprintf(stderr, "sonabar: %s\nTry 'sonabar --help' for more information.\n", line.error.c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(command_line_usage(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("sonabar %s\n", SONABAR_VERSION);
+        return 0;
+    }
+    if (line.device != nullptr) wave_in_set_device_name(line.device);
+    if (line.port != nullptr) port_set_device_path(line.port);
+    return app_run(line.arguments.c_str());
+}

@@ -1,0 +1,126 @@
+// Providing the driver channel on Linux: open the ppdev device node and claim
+// the port. Nothing is installed; when the node is missing, not accessible or
+// held by another driver, start-up shows its failure message with the cause
+// and the remedy kept here. The node is not required to be a character
+// device, so that a device served by a user-space file system works as well.
+//
+// The claim waits for as long as another program holds the port (a second
+// Sonabar, say); a timer signal aimed at this thread ends that wait after a
+// while, and start-up reports the port as busy instead of hanging.
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <cstdio>
+#include <cstring>
+
+#include "port/port.h"
+#include "port/port_linux.h"
+#include "port/provision.h"
+
+namespace {
+
+const char* g_port_path = "/dev/parport0";
+char g_failure_reason[512];
+constexpr time_t CLAIM_PATIENCE_SECONDS = 2;
+
+volatile sig_atomic_t g_claim_timed_out;
+
+void driver_claim_alarm(int) { g_claim_timed_out = 1; }
+
+// PPCLAIM, given up after CLAIM_PATIENCE_SECONDS with EBUSY.
+int driver_claim(int fd) {
+    g_claim_timed_out = 0;
+    struct sigaction wake {};
+    struct sigaction previous {};
+    wake.sa_handler = driver_claim_alarm;  // without SA_RESTART: the waiting claim ends with EINTR
+    sigemptyset(&wake.sa_mask);
+    sigaction(SIGALRM, &wake, &previous);
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = gettid();  // the thread to signal (no portable field name in this glibc)
+    timer_t timer;
+    bool armed = timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
+    if (armed) {
+        itimerspec patience{};
+        patience.it_value.tv_sec = CLAIM_PATIENCE_SECONDS;
+        timer_settime(timer, 0, &patience, nullptr);
+    }
+    int result = ioctl(fd, PPCLAIM);
+    int error = errno;
+    if (armed) timer_delete(timer);
+    sigaction(SIGALRM, &previous, nullptr);
+    errno = result != 0 && error == EINTR && g_claim_timed_out ? EBUSY : error;
+    return result;
+}
+
+}  // namespace
+
+void port_set_device_path(const char* path) { g_port_path = path; }
+
+const char* port_device_path() { return g_port_path; }
+
+void driver_describe_failure(const char* path, int error, bool claiming, char* text, size_t size) {
+    switch (error) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            std::snprintf(text, size,
+                          "%s: no such device. There is no parallel port, or the ppdev module is not "
+                          "loaded (load it with: sudo modprobe ppdev).",
+                          path);
+            return;
+        case EACCES:
+        case EPERM:
+            std::snprintf(text, size,
+                          "%s: permission denied. Join the lp group (sudo usermod -aG lp $USER), "
+                          "then log in again.",
+                          path);
+            return;
+        case EBUSY:
+            std::snprintf(text, size,
+                          "%s: port busy. Another program, or a driver such as lp, holds it "
+                          "(unload lp with: sudo modprobe -r lp).",
+                          path);
+            return;
+        default:
+            std::snprintf(text, size, "%s: cannot %s the port: %s.", path, claiming ? "claim" : "open",
+                          std::strerror(error));
+            return;
+    }
+}
+
+int32_t driver_open() {
+    g_driver_handle = DRIVER_INVALID_HANDLE;
+    g_failure_reason[0] = '\0';
+    // Non-blocking so that a path naming a FIFO cannot hang start-up; ppdev ignores the flag
+    // for the requests used here.
+    int fd = open(g_port_path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        driver_describe_failure(g_port_path, errno, false, g_failure_reason, sizeof g_failure_reason);
+        return DRIVER_UNAVAILABLE;
+    }
+    if (driver_claim(fd) != 0) {
+        int error = errno;
+        close(fd);
+        driver_describe_failure(g_port_path, error, true, g_failure_reason, sizeof g_failure_reason);
+        return DRIVER_UNAVAILABLE;
+    }
+    g_driver_handle = fd;
+    return DRIVER_OPENED;
+}
+
+void driver_close() {
+    int fd = static_cast<int>(g_driver_handle);
+    if (fd < 0) return;
+    ioctl(fd, PPRELEASE);
+    close(fd);
+    g_driver_handle = DRIVER_INVALID_HANDLE;
+}
+
+const char* driver_failure_reason() { return g_failure_reason[0] != '\0' ? g_failure_reason : nullptr; }

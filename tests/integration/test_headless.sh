@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# No display and no audio server: the program runs without a tray icon on a
+# plain main loop, the capture stays silent and the display dark, the tick
+# still writes a frame every 10 ms, and SIGTERM, SIGINT and SIGHUP each end it
+# in order: dark display last, the port released, exit code 0. A capture
+# device named with -device= that does not exist is reported in one line.
+. "$(dirname "$0")/lib.sh"
+require fusermount3
+unset DISPLAY WAYLAND_DISPLAY
+export XDG_RUNTIME_DIR="$ITEST_DIR"  # no PipeWire socket here
+
+for signal in TERM INT HUP; do
+    start_port "port-$signal"
+    log="$ITEST_DIR/port-$signal.log"
+    start_sonabar "run-$signal" -peak -port="$ITEST_DIR/port-$signal/parport0"
+    wait_until 10 sh -c "[ \$(grep -c ' data ' '$log') -ge 50 ]"
+    kill -"$signal" "$SONABAR_PID"
+    wait_exit "$SONABAR_PID" 10
+    code=$EXIT_CODE
+    check "SIG$signal: exit code 0 (got $code)" [ "$code" = 0 ]
+    check "SIG$signal: the port was claimed, then set to standard mode" \
+        [ "$(grep -v -E ' (open|claim) ' "$log" | head -1 | cut -d' ' -f2,3)" = "mode 256" ]
+    check "SIG$signal: every frame dark" frames dark "$log" 0
+    check "SIG$signal: the last writes are control 0, then data 0" ends_dark "$log"
+    check "SIG$signal: the port released and closed after them" \
+        [ "$(tail -2 "$log" | cut -d' ' -f2 | tr '\n' ' ')" = "release close " ]
+    check "SIG$signal: nothing on stderr" [ ! -s "$ITEST_DIR/run-$signal.err" ]
+done
+
+# A capture device named on the command line that does not exist: one line
+# says so, and the program runs on with a dark display.
+start_port nodevice
+start_sonabar nodevice -device=sonabar_no_such_device -port="$ITEST_DIR/nodevice/parport0"
+wait_until 10 sh -c "[ \$(grep -c ' data ' '$ITEST_DIR/nodevice.log') -ge 20 ]"
+kill -TERM "$SONABAR_PID"
+wait_exit "$SONABAR_PID" 10
+check "missing capture device: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
+check "missing capture device: one line names it" \
+    grep -q '^sonabar: cannot record from "sonabar_no_such_device": .*; the LEDs stay dark.$' "$ITEST_DIR/nodevice.err"
+check "missing capture device: nothing more on stderr" [ "$(wc -l <"$ITEST_DIR/nodevice.err")" -eq 1 ]
+check "missing capture device: the display ran dark" frames dark "$ITEST_DIR/nodevice.log" 0
+
+# The tick keeps its period: about 100 frames a second.
+start_port rate
+start_sonabar rate -port="$ITEST_DIR/rate/parport0"
+sleep 2.2
+kill -TERM "$SONABAR_PID"
+wait_exit "$SONABAR_PID" 10
+rate=$(frames rate "$ITEST_DIR/rate.log")
+check "about 100 frames a second (got $rate)" [ "$rate" -ge 70 -a "$rate" -le 130 ]
+
+finish

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Start-up without a usable parallel port, with no display: a missing device
+# node, a node the user may not open, and a port another driver holds each
+# give the start-up failure text and a line with the cause and its remedy on
+# stderr, and exit code 0. A port that starts failing, or vanishes, while the
+# program runs changes nothing else: it runs on and ends cleanly.
+. "$(dirname "$0")/lib.sh"
+require fusermount3 setpriv
+unset DISPLAY WAYLAND_DISPLAY
+export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: capture stays silent
+
+# expect_failure NAME CAUSE REMEDY [RUNNER...] -- ARGS: runs the program to its
+# end and checks the exit code and both stderr lines.
+expect_failure() {
+    local name=$1 cause=$2 remedy=$3
+    shift 3
+    local runner=()
+    while [ "$1" != "--" ]; do runner+=("$1"); shift; done
+    shift
+    "${runner[@]}" "$SONABAR" "$@" >"$ITEST_DIR/$name.out" 2>"$ITEST_DIR/$name.err" &
+    local code
+    wait_exit $! 10
+    code=$EXIT_CODE
+    local err="$ITEST_DIR/$name.err"
+    check "$name: exit code 0 (got $code)" [ "$code" = 0 ]
+    check "$name: failure text on the first line" \
+        [ "$(sed -n 1p "$err")" = "Error loading kernel-mode I/O-driver!" ]
+    check "$name: cause on the second line" grep -q -- "$cause" <(sed -n 2p "$err")
+    check "$name: remedy on the second line" grep -q -- "$remedy" <(sed -n 2p "$err")
+    check "$name: nothing more on stderr" [ "$(wc -l <"$err")" -eq 2 ]
+    check "$name: nothing on stdout" [ ! -s "$ITEST_DIR/$name.out" ]
+}
+
+expect_failure missing "no such device" "modprobe ppdev" -- -port="$ITEST_DIR/nowhere/parport0"
+
+start_port busy --claim-busy
+expect_failure busy "port busy" "modprobe -r lp" -- -port="$ITEST_DIR/busy/parport0"
+check "busy: the claim was tried, then the node closed" \
+    grep -q "claim-refused" "$ITEST_DIR/busy.log"
+check "busy: nothing was written" [ "$(frames count "$ITEST_DIR/busy.log" data)" = 0 ]
+
+# Another program holds the port: the claim waits, and start-up gives up.
+start_port held --claim-block
+expect_failure held "port busy" "Another program" -- -port="$ITEST_DIR/held/parport0"
+check "held: the claim waited and was given up" grep -q "claim-interrupted" "$ITEST_DIR/held.log"
+
+# Permission: the node is root's, mode 0660, and the program runs as nobody
+# (root ignores file modes, so the kernel's own check needs another user).
+if [ "$(id -u)" -eq 0 ]; then
+    start_port denied --mode=0660
+    cp "$SONABAR" "$ITEST_DIR/sonabar-copy"
+    SONABAR="$ITEST_DIR/sonabar-copy" expect_failure denied "permission denied" "lp group" \
+        setpriv --reuid=nobody --regid=nogroup --clear-groups -- -port="$ITEST_DIR/denied/parport0"
+else
+    start_port denied --mode=0000
+    expect_failure denied "permission denied" "lp group" -- -port="$ITEST_DIR/denied/parport0"
+fi
+check "denied: the node was never opened" [ "$(frames count "$ITEST_DIR/denied.log" open)" = 0 ]
+
+# A port that fails every write after the first 50, and one that vanishes after 80.
+for mode in fail vanish; do
+    if [ $mode = fail ]; then start_port $mode --fail-after=50; else start_port $mode --vanish-after=80; fi
+    start_sonabar $mode -16bit -port="$ITEST_DIR/$mode/parport0"
+    wait_until 10 sh -c "grep -q -E 'failed|vanished' '$ITEST_DIR/$mode.log'"
+    sleep 0.3
+    kill -TERM "$SONABAR_PID"
+    wait_exit "$SONABAR_PID" 10
+    code=$EXIT_CODE
+    check "$mode: the program ran on and exited with code 0 (got $code)" [ "$code" = 0 ]
+    check "$mode: nothing on stderr" [ ! -s "$ITEST_DIR/$mode.err" ]
+done
+
+finish

@@ -1,0 +1,74 @@
+#!/usr/bin/python3
+"""Drives a tray item's menu over D-Bus for the tray tests, as a tray host
+would: finds the item registered with the stand-in watcher, reads its menu
+layout (dbusmenu GetLayout) and clicks items by label (dbusmenu Event).
+
+  tray_menu.py ITEMS_FILE list             prints "label toggle-state" per item
+  tray_menu.py ITEMS_FILE click LABEL      clicks the item with that label
+  tray_menu.py ITEMS_FILE state LABEL      prints the item's toggle-state
+  tray_menu.py ITEMS_FILE title            prints the item's title
+Waits up to 10 s for the item to register."""
+import sys
+import time
+
+import dbus
+
+ITEM = "org.kde.StatusNotifierItem"
+MENU = "com.canonical.dbusmenu"
+
+
+def find_item(items_file):
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        try:
+            with open(items_file) as f:
+                lines = [line.strip() for line in f if line.strip()]
+            if lines:
+                service, _, path = lines[-1].partition("/")
+                return service, "/" + path
+        except FileNotFoundError:
+            pass
+        time.sleep(0.1)
+    sys.exit("no tray item registered")
+
+
+def layout_items(bus, service, menu_path):
+    menu = dbus.Interface(bus.get_object(service, menu_path), MENU)
+    _, (_, _, children) = menu.GetLayout(0, -1, [])
+    items = []
+    for child in children:
+        item_id, props, _ = child
+        items.append((int(item_id), str(props.get("label", "")), int(props.get("toggle-state", -1)),
+                      str(props.get("toggle-type", ""))))
+    return menu, items
+
+
+def main():
+    items_file, command = sys.argv[1], sys.argv[2]
+    bus = dbus.SessionBus()
+    service, path = find_item(items_file)
+    props = dbus.Interface(bus.get_object(service, path), dbus.PROPERTIES_IFACE)
+    if command == "title":
+        print(props.Get(ITEM, "Title"))
+        return
+    menu_path = props.Get(ITEM, "Menu")
+    menu, items = layout_items(bus, service, menu_path)
+    if command == "list":
+        for _, label, state, _ in items:
+            print(label, state)
+        return
+    label = sys.argv[3]
+    matches = [item for item in items if item[1] == label]
+    if not matches:
+        sys.exit("no menu item labelled %r in %r" % (label, [item[1] for item in items]))
+    item_id, _, state, _ = matches[0]
+    if command == "state":
+        print(state)
+    elif command == "click":
+        menu.Event(item_id, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(int(time.time())))
+    else:
+        sys.exit("unknown command " + command)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,119 @@
+// Port access on Linux: which ppdev request each register write becomes, and
+// how a device node that cannot be opened or claimed is explained. The
+// provisioning tests use real files, so they run the real open and ioctl.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "port/port.h"
+#include "port/port_linux.h"
+#include "port/port_target.h"
+#include "port/provision.h"
+
+namespace {
+
+TEST(PortTarget, MapsTheThreeRegistersTheFramesUse) {
+    EXPECT_EQ(port_target(0x378, 0x55), PORT_TARGET_DATA);
+    EXPECT_EQ(port_target(0x37A, 3), PORT_TARGET_CONTROL);
+    EXPECT_EQ(port_target(0x77A, 0), PORT_TARGET_STANDARD_MODE);
+}
+
+TEST(PortTarget, DropsOtherRegistersAndOtherModes) {
+    EXPECT_EQ(port_target(0x379, 0), PORT_TARGET_NONE);  // status: read-only
+    EXPECT_EQ(port_target(0x37B, 0), PORT_TARGET_NONE);
+    EXPECT_EQ(port_target(0x278, 0), PORT_TARGET_NONE);  // another port
+    EXPECT_EQ(port_target(0x778, 0), PORT_TARGET_NONE);
+    // The extended control register's mode field (bits 5-7) other than the standard mode.
+    EXPECT_EQ(port_target(0x77A, 0x20), PORT_TARGET_NONE);
+    EXPECT_EQ(port_target(0x77A, 0x60), PORT_TARGET_NONE);
+    // The low bits are no mode: still the standard mode.
+    EXPECT_EQ(port_target(0x77A, 0x1F), PORT_TARGET_STANDARD_MODE);
+}
+
+std::string describe(int error, bool claiming) {
+    char text[512];
+    driver_describe_failure("/dev/parport0", error, claiming, text, sizeof text);
+    return text;
+}
+
+TEST(DriverFailure, NamesTheCauseAndTheRemedy) {
+    for (int error : {ENOENT, ENXIO, ENODEV}) {
+        std::string text = describe(error, false);
+        EXPECT_NE(text.find("/dev/parport0: no such device"), std::string::npos) << text;
+        EXPECT_NE(text.find("modprobe ppdev"), std::string::npos) << text;
+    }
+    for (int error : {EACCES, EPERM}) {
+        std::string text = describe(error, false);
+        EXPECT_NE(text.find("permission denied"), std::string::npos) << text;
+        EXPECT_NE(text.find("lp group"), std::string::npos) << text;
+        EXPECT_NE(text.find("log in again"), std::string::npos) << text;
+    }
+    std::string busy = describe(EBUSY, true);
+    EXPECT_NE(busy.find("port busy"), std::string::npos) << busy;
+    EXPECT_NE(busy.find("modprobe -r lp"), std::string::npos) << busy;
+    EXPECT_EQ(describe(EIO, true), "/dev/parport0: cannot claim the port: Input/output error.");
+    EXPECT_EQ(describe(EISDIR, false), "/dev/parport0: cannot open the port: Is a directory.");
+}
+
+int open_descriptors() {
+    int count = 0;
+    DIR* dir = opendir("/proc/self/fd");
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+    return count;
+}
+
+class DriverOpen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_driver_handle = DRIVER_INVALID_HANDLE;
+        descriptors_ = open_descriptors();
+    }
+    void TearDown() override {
+        driver_close();
+        port_set_device_path("/dev/parport0");
+        EXPECT_EQ(open_descriptors(), descriptors_) << "a descriptor was left open";
+    }
+    int descriptors_ = 0;
+};
+
+TEST_F(DriverOpen, AMissingNodeIsNoSuchDevice) {
+    port_set_device_path("/nonexistent/parport9");
+    EXPECT_EQ(driver_open(), DRIVER_UNAVAILABLE);
+    EXPECT_EQ(g_driver_handle, DRIVER_INVALID_HANDLE);
+    ASSERT_NE(driver_failure_reason(), nullptr);
+    EXPECT_EQ(std::string(driver_failure_reason()).rfind("/nonexistent/parport9: no such device", 0), 0u);
+}
+
+TEST_F(DriverOpen, AFileThatIsNoPortCannotBeClaimedAndIsClosedAgain) {
+    char path[] = "/tmp/sonabar-port-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    port_set_device_path(path);
+    EXPECT_EQ(driver_open(), DRIVER_UNAVAILABLE);
+    EXPECT_EQ(g_driver_handle, DRIVER_INVALID_HANDLE);
+    EXPECT_NE(std::string(driver_failure_reason()).find("cannot claim the port"), std::string::npos);
+    unlink(path);
+}
+
+TEST_F(DriverOpen, ADirectoryCannotBeOpened) {
+    port_set_device_path("/tmp");
+    EXPECT_EQ(driver_open(), DRIVER_UNAVAILABLE);
+    EXPECT_NE(std::string(driver_failure_reason()).find("cannot open the port"), std::string::npos);
+}
+
+TEST_F(DriverOpen, WritesAndCloseWithoutAnOpenPortAreSilent) {
+    g_platform_kind = PLATFORM_DRIVER;
+    port_write(0x378, 1);
+    port_out_direct(0x378, 1);
+    driver_close();
+    EXPECT_EQ(g_driver_handle, DRIVER_INVALID_HANDLE);
+    EXPECT_EQ(detect_platform(), PLATFORM_DRIVER);
+}
+
+}  // namespace
