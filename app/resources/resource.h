@@ -6,6 +6,7 @@
 
 #define IDR_TRAY_MENU 101 /* menu: one popup, the tray menu */
 #define IDI_SONABAR 102   /* icon group: 32 x 32 and 16 x 16, 256 colours */
+#define IDR_DRIVER_IMAGE 103 /* type BIN: the port I/O driver hwinterface.sys */
 #define IDD_ABOUT 110     /* the About box */
 
 #define IDM_EXIT 40003

@@ -15,7 +15,7 @@ grep -q "(Windows GUI)" <<<"$headers" || fail "not a GUI-subsystem exe"
 # DLLs every Windows since the first 32-bit ones ships with.
 while read -r dll; do
   case "${dll,,}" in
-    kernel32.dll | user32.dll | gdi32.dll | shell32.dll | winmm.dll | msvcrt.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | shell32.dll | advapi32.dll | winmm.dll | msvcrt.dll) ;;
     *) fail "imports $dll (link it statically)" ;;
   esac
 done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")

@@ -2,7 +2,8 @@
 # Checks the built driver image hwinterface.sys of one Windows cross build:
 # native subsystem, imports from the kernel and the HAL only (and only the
 # routines the driver is meant to use), and the version resource of a system
-# driver with its names and versions.
+# driver with its names and versions; and that the program of the same build
+# carries exactly this image as its resource BIN 103.
 # Usage: tests/integration/driver_image.sh BUILD_DIR
 set -euo pipefail
 
@@ -61,4 +62,33 @@ for key, value in [("FileDescription", "hwinterface.sys"), ("InternalName", "hwi
     i += (-i) % 4  # the value starts on a 32-bit boundary
     assert data[i:i + 2 * len(value) + 2] == value.encode("utf-16-le") + b"\0\0", key
 PY
-echo "driver_image: $image: native, kernel and HAL imports only, version resource in order"
+# The program's resource BIN 103, read from its compiled resources, byte for byte.
+program=$build/sonabar.exe
+[ -f "$program" ] || fail "missing $program"
+resources=$(mktemp)
+trap 'rm -f "$resources"' EXIT
+x86_64-w64-mingw32-windres -i "$program" -O res -o "$resources" || fail "cannot read the resources of $program"
+python3 - "$resources" "$image" <<'PY' || fail "$program does not carry this image as BIN 103"
+import struct, sys
+res, image = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+
+def name(at):  # a resource type or name: a number after 0xFFFF, or a UTF-16 string
+    if struct.unpack_from("<H", res, at)[0] == 0xFFFF:
+        return struct.unpack_from("<H", res, at + 2)[0], at + 4
+    end = at
+    while struct.unpack_from("<H", res, end)[0] != 0:
+        end += 2
+    return res[at:end].decode("utf-16-le").upper(), end + 2
+
+found = []
+at = 0
+while at + 8 <= len(res):
+    size, header = struct.unpack_from("<II", res, at)
+    kind, after = name(at + 8)
+    ident, _ = name(after)
+    if (kind, ident) == ("BIN", 103):
+        found.append(res[at + header:at + header + size])
+    at = (at + header + size + 3) & ~3
+assert found == [image], f"{len(found)} BIN 103 resource(s); sizes {[len(f) for f in found]}, image {len(image)}"
+PY
+echo "driver_image: $image: native, kernel and HAL imports only, version resource in order, carried by sonabar.exe as BIN 103"

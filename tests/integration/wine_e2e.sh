@@ -7,6 +7,14 @@
 # with exit code 0 and removes the icon. Without a wave input device under
 # Wine, the program runs on with a dark display.
 #
+# The program meets a real driver channel: the prefix has the port I/O driver
+# registered as a stopped kernel service with an absolute image path (this
+# Wine cannot start one from the relative path the program registers), and
+# each run starts it. Wine does not emulate port instructions, so a run's
+# first port write kills the driver host and its later writes fail silently;
+# a killed driver cannot be started again within one wineserver, so the
+# server is restarted between runs.
+#
 # The script starts everything itself: a private Wine prefix in a temporary
 # directory, Xvfb on a free display and one wineserver for all steps, and
 # removes them at the end. Screenshots of the open menu and of the About box
@@ -19,7 +27,9 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 program="$build/sonabar.exe"
 client="$build/tests/integration/win/tray_client.exe"
-for f in "$program" "$client" "$build/tests/integration/win/tray_probe.dll"; do
+driver_client="$build/tests/integration/win/driver_client.exe"
+image="$build/driver/hwinterface.sys"
+for f in "$program" "$client" "$build/tests/integration/win/tray_probe.dll" "$driver_client" "$image"; do
   [ -f "$f" ] || { echo "missing $f (build the x86_64 cross build first)" >&2; exit 2; }
 done
 artefacts="$build/e2e-artefacts"
@@ -67,18 +77,37 @@ done
 [ -n "$xvfb_pid" ] || die "no free X display for Xvfb"
 step "Xvfb on $DISPLAY, Wine prefix in $work"
 
-step "fresh Wine prefix"
+step "fresh Wine prefix with the driver registered and stopped"
 mkdir -p "$WINEPREFIX"
-"$WINESERVER" -p  # one server for every step, until the -k at the end
 timeout 180 "$WINELOADER" wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot: $(tail -n 3 "$work/wineboot.log")"
+# wineboot returns while the prefix's set-up still holds the service database:
+# let the set-up and its server end before the program needs the database.
+timeout 180 "$WINESERVER" -w
+timeout 20 "$WINESERVER" -p  # one server for the steps, until the -k at the end or a restart
 # Wine draws the window frames itself, so the About box shows its caption.
 run_windows reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
+mkdir -p "$WINEPREFIX/drive_c/sonabar"
+cp "$image" "$WINEPREFIX/drive_c/sonabar/hwinterface.sys"
+run_windows "$driver_client" register 'C:\sonabar\hwinterface.sys' >"$work/register.log" ||
+  die "registering the driver: $(tr -d '\r' <"$work/register.log")"
 
-# start_program ARGUMENTS: runs the program in the background.
+# restart_server: a fresh wineserver, in which the stopped driver can start again.
+restart_server() {
+  timeout 20 "$WINESERVER" -k
+  timeout 20 "$WINESERVER" -w
+  timeout 20 "$WINESERVER" -p
+}
+
+# start_program ARGUMENTS: runs the program in the background; it must come
+# up without the failure message, having started the driver, and finish its
+# start-up (the tray drops clicks while start-up's port writes still wait).
 start_program() {
   timeout 120 "$WINELOADER" "$program" "$@" >"$work/program.log" 2>&1 &
   program_pid=$!
   client window
+  client tray-icon >/dev/null
+  client no-error-box
+  client ready
 }
 
 # end_program: the program must end by itself with exit code 0 and leave no icon.
@@ -133,8 +162,8 @@ client command 40003
 end_program
 
 step "start with -peak -16bit, end by closing the hidden window"
+restart_server
 start_program -peak -16bit
-client tray-icon >/dev/null
 client menu post 40008:0:About 40007:1:16-bit 40006:1:Peak 40003:0:Exit
 client close-menu
 client close-window

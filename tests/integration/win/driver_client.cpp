@@ -1,13 +1,20 @@
-// Test client for the port I/O driver under Wine (tests/integration/wine_driver.sh):
-// registers the driver as a demand-start kernel service with the image path
-// given on the command line, starts it, and sends requests over the driver
-// channel that touch no port: too short, no room for an answer, an unknown
-// code, and ports outside the parallel-port blocks. Then it stops the service
-// and checks that the device is gone. Prints one line per check; the exit code
-// is the number of failed checks.
+// Test client for the port I/O driver under Wine (tests/integration/wine_driver.sh
+// and wine_e2e.sh), one mode per call:
+//   check IMAGE_PATH     registers the driver as a demand-start kernel service
+//                        with this image path, starts it, and sends requests
+//                        over the driver channel that touch no port: too short,
+//                        no room for an answer, an unknown code, and ports
+//                        outside the parallel-port blocks. Then it stops the
+//                        service, checks that the device is gone and removes
+//                        the service.
+//   register IMAGE_PATH  registers the driver the same way and leaves it
+//                        stopped, for the program to start.
+//   unregister           removes the service "hwinterface".
+// Prints one line per check; the exit code is the number of failed checks.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "port/driver_channel.h"
 
@@ -84,25 +91,28 @@ bool wait_until_stopped(SC_HANDLE service) {
     return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: driver_client IMAGE_PATH\n");
-        return 100;
-    }
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    check(manager != nullptr, "service manager opened", GetLastError());
-    if (manager == nullptr) return g_failures;
-
+// The driver as a stopped demand-start kernel service; null when it cannot be registered.
+SC_HANDLE register_driver(SC_HANDLE manager, const char* image_path) {
     SC_HANDLE service = CreateServiceA(manager, "hwinterface", "hwinterface", SERVICE_ALL_ACCESS,
-                                       SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, argv[1],
-                                       nullptr, nullptr, nullptr, nullptr, nullptr);
+                                       SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                       image_path, nullptr, nullptr, nullptr, nullptr, nullptr);
     check(service != nullptr, "service registered", GetLastError());
-    if (service == nullptr) {
-        CloseServiceHandle(manager);
-        return g_failures;
-    }
+    return service;
+}
+
+void unregister_driver(SC_HANDLE manager) {
+    SC_HANDLE service = OpenServiceA(manager, "hwinterface", DELETE);
+    DWORD error = GetLastError();
+    check(service != nullptr, "service opened for removal", error);
+    if (service == nullptr) return;
+    BOOL deleted = DeleteService(service);
+    check(deleted != FALSE, "service removed", deleted ? 0 : GetLastError());
+    CloseServiceHandle(service);
+}
+
+void check_driver(SC_HANDLE manager, const char* image_path) {
+    SC_HANDLE service = register_driver(manager, image_path);
+    if (service == nullptr) return;
 
     HANDLE device = open_device();
     check(device == INVALID_HANDLE_VALUE, "no device before the driver starts");
@@ -132,6 +142,28 @@ int main(int argc, char** argv) {
 
     DeleteService(service);
     CloseServiceHandle(service);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool with_path = argc == 3 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "register") == 0);
+    if (!with_path && !(argc == 2 && std::strcmp(argv[1], "unregister") == 0)) {
+        std::fprintf(stderr, "usage: driver_client check|register IMAGE_PATH | unregister\n");
+        return 100;
+    }
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    check(manager != nullptr, "service manager opened", GetLastError());
+    if (manager == nullptr) return g_failures;
+
+    if (std::strcmp(argv[1], "check") == 0) {
+        check_driver(manager, argv[2]);
+    } else if (std::strcmp(argv[1], "register") == 0) {
+        SC_HANDLE service = register_driver(manager, argv[2]);
+        if (service != nullptr) CloseServiceHandle(service);
+    } else {
+        unregister_driver(manager);
+    }
     CloseServiceHandle(manager);
     return g_failures;
 }

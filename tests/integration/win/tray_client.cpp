@@ -2,6 +2,8 @@
 // one step and exits 0 when what it saw is right, 1 (with the reason) when not,
 // so that the driving script can take screenshots between the steps:
 //   window                       wait for the hidden window
+//   ready                        wait until start-up has finished and the
+//                                message loop runs (opens and closes the menu)
 //   tray-icon                    wait for the one icon in Wine's tray window
 //                                and print the screen point at its centre
 //   tray-empty                   wait until Wine's tray shows no icon
@@ -15,6 +17,11 @@
 //                                Cancel, Escape and the close box leave it open
 //   about-ok                     OK closes the About box
 //   close-window                 close the hidden window (a quit request)
+//   error-box TEXT               wait for the start-up failure message (a box
+//                                captioned "Sonabar", owned by the hidden
+//                                window, with an icon, TEXT and one button),
+//                                print its text and close it with OK
+//   no-error-box                 no failure message is shown
 //   gone                         wait until the hidden window has gone
 // Every wait has a time limit.
 #include <windows.h>
@@ -124,6 +131,7 @@ int step_tray_empty() {
 
 HWND find_menu() { return find_own("#32768", nullptr); }
 HWND find_about() { return find_own("#32770", "About"); }
+HWND find_error_box() { return find_own("#32770", "Sonabar"); }
 
 // Reads the open popup's items from inside the program through the probe hook.
 bool probe_menu(HWND popup, char* report, size_t size) {
@@ -277,6 +285,70 @@ int step_about_ok() {
     return 0;
 }
 
+int step_error_box(const char* expected) {
+    HWND box = wait_for(find_error_box, 10000);
+    if (box == nullptr) return fail("no message box captioned Sonabar appeared");
+    if (GetWindow(box, GW_OWNER) != g_program) return fail("the message box is not owned by the hidden window");
+
+    // The box's visible controls: its text, its icon and its buttons.
+    char text[512] = "";
+    bool icon = false;
+    int buttons = 0;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        char window_class[32] = "";
+        GetClassNameA(child, window_class, sizeof window_class);
+        if (lstrcmpiA(window_class, "Button") == 0) {
+            ++buttons;
+        } else if (lstrcmpiA(window_class, "Static") == 0) {
+            DWORD_PTR answer = 0;
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+                icon = icon || answer != 0;
+            } else if (text[0] == '\0') {
+                SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                    SMTO_ABORTIFHUNG, 5000, &answer);
+            }
+        }
+    }
+    if (std::strcmp(text, expected) != 0) return fail("message box text \"%s\", expected \"%s\"", text, expected);
+    if (!icon) return fail("the message box shows no icon");
+    HWND ok = GetDlgItem(box, IDOK);
+    if (buttons != 1 || ok == nullptr || !IsWindowVisible(ok)) return fail("the message box has %d buttons, not OK alone", buttons);
+    say("message box \"Sonabar\" with an icon: %s", text);
+
+    PostMessageA(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
+    if (wait_for([] { return find_error_box() == nullptr ? g_program : nullptr; }, 5000) == nullptr)
+        return fail("OK did not close the message box");
+    say("OK closed the message box");
+    return 0;
+}
+
+// Start-up is over, with its port writes (which may wait for the driver), once
+// the message loop runs: only there is a posted message fetched. Posts the
+// tray's right-click, waits for the menu and closes it again. A sent message
+// proves nothing (start-up's own calls answer those), and the tray drops the
+// clicks on its icon while the program is busy.
+int step_ready() {
+    if (find_menu() != nullptr) return fail("a menu is open already");
+    DWORD start = GetTickCount();
+    PostMessageA(g_program, TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONUP);
+    HWND popup = wait_for(find_menu, 30000);
+    if (popup == nullptr) return fail("the program did not open its menu within 30 s");
+    DWORD waited = GetTickCount() - start;
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (wait_for([] { return find_menu() == nullptr ? g_program : nullptr; }, 5000) == nullptr)
+        return fail("Escape did not close the menu");
+    say("the message loop runs (menu after %lu ms)", static_cast<unsigned long>(waited));
+    return 0;
+}
+
+int step_no_error_box() {
+    if (find_error_box() != nullptr) return fail("a message box captioned Sonabar is shown");
+    say("no failure message");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -307,6 +379,9 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(step, "about-open") == 0) return step_about_open();
     if (std::strcmp(step, "about-ok") == 0) return step_about_ok();
+    if (std::strcmp(step, "ready") == 0) return step_ready();
+    if (std::strcmp(step, "error-box") == 0 && argc == 3) return step_error_box(argv[2]);
+    if (std::strcmp(step, "no-error-box") == 0) return step_no_error_box();
     if (std::strcmp(step, "close-window") == 0) {
         PostMessageA(g_program, WM_CLOSE, 0, 0);
         return 0;
