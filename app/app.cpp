@@ -11,7 +11,7 @@
 #include "app/shell.h"
 #include "app/tick_timer.h"
 #include "audio/capture.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/frames.h"
 #include "meter/meter.h"
 #include "port/port.h"

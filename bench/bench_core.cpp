@@ -4,7 +4,7 @@
 // counts by scripts/bench-instructions.
 #include <benchmark/benchmark.h>
 
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "bench/bench_input.h"
 #include "meter/meter.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/options.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "port/port.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "bench/bench_input.h"
 #include "meter/meter.h"
 

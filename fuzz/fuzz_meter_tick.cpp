@@ -16,7 +16,7 @@
 #include <limits>
 
 #include "app/options.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "fuzz/fuzz_port.h"
 #include "fuzz/fuzz_support.h"
 #include "meter/meter.h"

@@ -75,7 +75,7 @@ write("fft", "no_real_in", fft(3, POWER | NO_REAL_IN, pcm([7, 8])))
 write("fft", "no_outputs", fft(3, POWER | NO_REAL_OUT | NO_IMAG_OUT, pcm([7, 8])))
 write("fft", "huge_non_power", fft(0, WIDE, count=0x7FFFFFFF))
 write("fft", "power_beyond_arrays", fft(0, WIDE, count=0x80000000))
-write("fft", "raw_specials_16", fft(4, POWER | RAW, doubles([math.nan, math.inf, -math.inf, 1e308, 5e-324, -0.0])))
+write("fft", "raw_extremes_16", fft(4, POWER | RAW, doubles([math.nan, math.inf, -math.inf, 1e308, 5e-324, -0.0])))
 write("fft", "raw_bounded_64", fft(6, POWER | RAW | INVERSE, doubles([1e280, -3.5, 1e-300, 2.0 ** -1000])))
 
 
@@ -108,7 +108,7 @@ write("meter_tick", "sixteen_then_eight",
 write("meter_tick", "quantisation_edges",
       tick(0, BIN_TABLE, bin_table(8, T_65535_9)) + tick(0, BIN_TABLE, bin_table(8, T_65536))
       + tick(SIXTEEN, BIN_TABLE, bin_table(1016, T_MINUS_131072)))
-write("meter_tick", "specials",
+write("meter_tick", "extremes",
       tick(PEAK, BIN_TABLE, bin_table(5, T_NAN), 3) + tick(PEAK, BIN_TABLE, bin_table(1023, T_MINUS_INF), 3)
       + tick(PEAK | SIXTEEN, FILL_TABLE, table(T_INF), 3) + tick(PEAK | SIXTEEN, FILL_TABLE, table(T_HUGE))
       + tick(0, FILL_TABLE, table(T_INT_OVERFLOW)) + tick(PEAK, FILL_RAW, doubles([-1e300]), 2))

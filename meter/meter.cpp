@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/options.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/frames.h"
 
 MeterState g_meter_state;

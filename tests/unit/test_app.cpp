@@ -13,7 +13,7 @@
 #include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/meter.h"
 #include "port/port.h"
 #include "port/provision.h"

@@ -14,7 +14,7 @@
 
 #include "app/options.h"
 #include "audio/capture.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_port.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/options.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_port.h"

@@ -9,7 +9,7 @@
 #include <new>
 
 #include "app/options.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_port.h"

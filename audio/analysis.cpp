@@ -2,7 +2,7 @@
 // through a 1,024-point FFT; each bin's magnitude divided by 256 goes straight
 // into g_spectrum, one relaxed 8-byte store per element. The working arrays
 // live on the caller's (the capture worker's) stack: nothing is allocated.
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "tests/unit/test_block.h"
 
 namespace {
