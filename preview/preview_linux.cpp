@@ -108,6 +108,7 @@ void preview_draw(bool final) {
 }
 
 void* preview_thread(void*) {
+    pthread_setname_np(pthread_self(), "sonabar-preview");
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);  // signals go to the program; a broken pipe gives EPIPE here
