@@ -73,8 +73,13 @@ def ticks(port_log, count):
     print("| %.3f ms | %.3f ms | %.3f ms | %.3f ms | %.4f ms | %d |" % (
         statistics.median(intervals) * 1e3, quantile(intervals, 0.01) * 1e3, quantile(intervals, 0.99) * 1e3,
         max(intervals) * 1e3, span / len(intervals) * 1e3, late))
-    print("drift: %d ticks took %.4f s; 10 ms a tick makes %.4f s (%+.1f ms)" % (
-        len(intervals), span, len(intervals) * 0.01, (span - len(intervals) * 0.01) * 1e3))
+    # The tick sleeps to absolute deadlines and skips those it has missed, so
+    # every frame should sit on the 10 ms grid of the first one.
+    slots = round(span / 0.01)
+    offsets = [((t - frame_starts[0]) - round((t - frame_starts[0]) / 0.01) * 0.01) for t in frame_starts]
+    print("grid: %d intervals over %d slots of 10 ms (%d deadlines skipped after a late tick); "
+          "offset from the first frame's grid: median %+.3f ms, last %+.3f ms (no drift)"
+          % (len(intervals), slots, slots - len(intervals), statistics.median(offsets) * 1e3, offsets[-1] * 1e3))
 
 
 def sample(pids):
