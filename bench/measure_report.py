@@ -10,6 +10,7 @@
 """
 import os
 import statistics
+import time
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "tools"))
@@ -95,7 +96,7 @@ def sample(pids):
                                if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")))
             except OSError:
                 continue
-            print(pid, tid, name, run_ns, cpu_ticks, switches, "%.6f" % __import__("time").monotonic())
+            print(pid, tid, name, run_ns, cpu_ticks, switches, "%.6f" % time.monotonic())
 
 
 def read_sample(path):
