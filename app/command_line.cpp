@@ -9,6 +9,8 @@ namespace {
 
 constexpr const char* DEVICE_PREFIX = "-device=";
 constexpr const char* PORT_PREFIX = "-port=";
+constexpr const char* PREVIEW = "-preview";
+constexpr const char* PREVIEW_PREFIX = "-preview=";
 
 // The value after `prefix` when `argument` starts with it, else null.
 const char* command_line_value(const char* argument, const char* prefix) {
@@ -34,6 +36,17 @@ int command_line_parse(int argc, const char* const* argv, CommandLine* line) {
                 return 1;
             }
             line->port = port;
+        } else if (std::strcmp(argument, PREVIEW) == 0) {
+            line->preview = true;
+            line->preview_edge = false;
+        } else if (const char* latch = command_line_value(argument, PREVIEW_PREFIX)) {
+            if (std::strcmp(latch, "edge") != 0 && std::strcmp(latch, "transparent") != 0) {
+                line->error = std::string("-preview= takes edge or transparent (the 16 LEDs' latches), not '") +
+                              latch + "'";
+                return 1;
+            }
+            line->preview = true;
+            line->preview_edge = std::strcmp(latch, "edge") == 0;
         } else if (std::strcmp(argument, "--help") == 0) {
             line->help = true;
         } else if (std::strcmp(argument, "--version") == 0) {
@@ -54,6 +67,9 @@ const char* command_line_usage() {
            "  -16bit         drive 16 LEDs through two latches instead of 8\n"
            "  -device=NAME   record from the ALSA capture device NAME (default: default)\n"
            "  -port=PATH     use the parallel-port device PATH (default: /dev/parport0)\n"
+           "  -preview       also draw the LEDs in the terminal, as a board with transparent\n"
+           "                 latches shows them; runs on without a usable port\n"
+           "  -preview=edge  the same, for a board with edge-triggered latches\n"
            "  --help         show this help and exit\n"
            "  --version      show the version and exit\n";
 }

@@ -1,12 +1,13 @@
 // The Linux edition's entry: reads the command line (the display options, the
-// ALSA capture device, the parallel-port device node, --help, --version) and
-// runs the program's spine.
+// ALSA capture device, the parallel-port device node, the terminal preview,
+// --help, --version) and runs the program's spine.
 #include <cstdio>
 
 #include "app/app.h"
 #include "app/command_line.h"
 #include "audio/wave_in_linux.h"
 #include "port/port_linux.h"
+#include "preview/preview_linux.h"
 
 #ifndef SONABAR_VERSION
 #define SONABAR_VERSION "unknown"
@@ -28,5 +29,8 @@ int main(int argc, char** argv) {
     }
     if (line.device != nullptr) wave_in_set_device_name(line.device);
     if (line.port != nullptr) port_set_device_path(line.port);
-    return app_run(line.arguments.c_str());
+    if (line.preview) preview_start(line.preview_edge ? BOARD_LATCH_EDGE : BOARD_LATCH_TRANSPARENT);
+    int code = app_run(line.arguments.c_str());
+    preview_stop();
+    return code;
 }

@@ -39,6 +39,7 @@ int64_t tick_now() {
 }
 
 void* tick_thread(void*) {
+    pthread_setname_np(pthread_self(), "sonabar-tick");  // for top, perf and the measurements
     sched_param param{};
     param.sched_priority = TICK_FIFO_PRIORITY;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);  // refused without privilege

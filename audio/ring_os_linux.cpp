@@ -24,6 +24,7 @@ struct LinuxThread {
 
 void* ring_thread_start(void* parameter) {
     LinuxThread* t = static_cast<LinuxThread*>(parameter);
+    pthread_setname_np(pthread_self(), "sonabar-worker");  // for top, perf and the measurements
     t->entry(nullptr);
     return nullptr;
 }

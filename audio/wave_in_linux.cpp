@@ -37,9 +37,12 @@ constexpr int WAVE_BAD_FORMAT = 32;
 constexpr int WAVE_STILL_QUEUED = 33;
 constexpr int WAVE_UNPREPARED = 34;
 
-// A small period reports a block within about 6 ms of its last sample; the
-// larger ALSA buffer only gives a late capture thread slack and adds no latency.
-constexpr snd_pcm_uframes_t PERIOD_FRAMES = 256;
+// One period is one block (2,048 frames): the capture thread wakes about once
+// a block, and the PCM does not ask the sound server for a smaller quantum
+// than the program needs (a 256-frame period made PipeWire and its client
+// thread run five times as often, which cost more than the rest of the
+// program). The larger ALSA buffer only gives a late capture thread slack.
+constexpr snd_pcm_uframes_t PERIOD_FRAMES = 2048;
 constexpr snd_pcm_uframes_t BUFFER_FRAMES = 8192;
 constexpr int POLL_TIMEOUT_MS = 500;
 constexpr int MAX_PCM_FDS = 4;
@@ -52,6 +55,7 @@ struct WaveDevice {
     WaveInCallback callback;
     uintptr_t instance;
     uint32_t frame_bytes;
+    uint32_t rate;  // frames a second
     int wake_fd;
     pthread_t thread;
     pthread_mutex_t mutex;
@@ -175,9 +179,28 @@ bool wave_wait_for_wake(int timeout_ms) {
     return true;
 }
 
+// Frames still missing from `header` beyond what the PCM holds (0 or less:
+// the rest of the buffer can be read now).
+snd_pcm_sframes_t wave_frames_missing(const WaveHeader* header) {
+    snd_pcm_sframes_t avail = snd_pcm_avail_update(g_device.pcm);
+    if (avail < 0) avail = 0;
+    return static_cast<snd_pcm_sframes_t>((header->dwBufferLength - g_device.filled) / g_device.frame_bytes) - avail;
+}
+
+// How long to nap while the PCM is not ready: until the missing frames are
+// due, but at least half and at most one period, so that sound that
+// comes in late costs few wake-ups and sound that is in waits little.
+int wave_nap_ms(const WaveHeader* header) {
+    snd_pcm_sframes_t missing = wave_frames_missing(header);
+    int64_t due_ms = missing > 0 ? missing * 1000 / g_device.rate + 1 : 0;
+    int64_t shortest = g_device.nap_ms / 2 > 1 ? g_device.nap_ms / 2 : 1;
+    return static_cast<int>(due_ms < shortest ? shortest : (due_ms > g_device.nap_ms ? g_device.nap_ms : due_ms));
+}
+
 // Waits for sound (when `header` is being filled) or a request, then reads.
 // Some plugins keep their descriptor ready while less than a period waits
-// (PipeWire's does); then the thread naps for a period instead of spinning.
+// (PipeWire's does); then the thread reads what completes the buffer when it
+// is in, and otherwise naps until it is due instead of spinning.
 void wave_capture(WaveHeader* header) {
     if (header == nullptr) {
         wave_wait_for_wake(POLL_TIMEOUT_MS);
@@ -195,10 +218,12 @@ void wave_capture(WaveHeader* header) {
     if (revents & POLL_TROUBLE) {
         if (wave_read_into(header)) return;
         wave_check_state();
-    } else if ((revents & POLLIN) != 0 && wave_read_into(header)) {
+        if (g_device.running) wave_wait_for_wake(g_device.nap_ms);
         return;
     }
-    if (g_device.running) wave_wait_for_wake(g_device.nap_ms);
+    if ((revents & POLLIN) != 0 && wave_read_into(header)) return;
+    if (wave_frames_missing(header) <= 0 && wave_read_into(header)) return;
+    if (g_device.running) wave_wait_for_wake(wave_nap_ms(header));
 }
 
 int wave_serve(Request request) {
@@ -233,6 +258,7 @@ int wave_serve(Request request) {
 }
 
 void* wave_thread(void*) {
+    pthread_setname_np(pthread_self(), "sonabar-alsa");  // for top, perf and the measurements
     pthread_mutex_lock(&g_device.mutex);
     for (;;) {
         Request request = g_device.request;
@@ -350,6 +376,7 @@ int wave_in_open(WaveInHandle* device, const WaveFormat* format, WaveInCallback 
     g_device.callback = callback;
     g_device.instance = instance;
     g_device.frame_bytes = format->nBlockAlign;
+    g_device.rate = format->nSamplesPerSec;
     g_device.wake_fd = wake_fd;
     g_device.nap_ms = nap_ms;
     g_device.fds[0] = pollfd{wake_fd, POLLIN, 0};

@@ -7,6 +7,9 @@
 // The claim waits for as long as another program holds the port (a second
 // Sonabar, say); a timer signal aimed at this thread ends that wait after a
 // while, and start-up reports the port as busy instead of hanging.
+//
+// With the terminal preview the port is optional: a failure is then told in
+// one line and start-up goes on without a channel.
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
@@ -27,6 +30,7 @@ namespace {
 const char* g_port_path = "/dev/parport0";
 char g_failure_reason[512];
 constexpr time_t CLAIM_PATIENCE_SECONDS = 2;
+bool g_port_optional;
 
 volatile sig_atomic_t g_claim_timed_out;
 
@@ -59,7 +63,17 @@ int driver_claim(int fd) {
     return result;
 }
 
+// The failure of driver_open: fatal, unless the port is optional.
+int32_t driver_fail() {
+    if (!g_port_optional) return DRIVER_UNAVAILABLE;
+    std::fprintf(stderr, "sonabar: the preview runs without a port: %s\n", g_failure_reason);
+    std::fflush(stderr);
+    return DRIVER_OPENED;
+}
+
 }  // namespace
+
+void port_set_optional(bool optional) { g_port_optional = optional; }
 
 void port_set_device_path(const char* path) { g_port_path = path; }
 
@@ -103,13 +117,13 @@ int32_t driver_open() {
     int fd = open(g_port_path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         driver_describe_failure(g_port_path, errno, false, g_failure_reason, sizeof g_failure_reason);
-        return DRIVER_UNAVAILABLE;
+        return driver_fail();
     }
     if (driver_claim(fd) != 0) {
         int error = errno;
         close(fd);
         driver_describe_failure(g_port_path, error, true, g_failure_reason, sizeof g_failure_reason);
-        return DRIVER_UNAVAILABLE;
+        return driver_fail();
     }
     g_driver_handle = fd;
     return DRIVER_OPENED;

@@ -15,6 +15,8 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py switch LOG FROM KIND               from FROM on: a dark display (control 0, data 0)
                                                    before the first frame of KIND, and from a tick
                                                    later on frames of KIND only (10 or more)
+  port_frames.py moving LOG KIND LEVELS           frames of KIND show at least LEVELS different
+                                                   lit counts, rising and falling at least 3 times each
   port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
@@ -119,6 +121,15 @@ def main():
         if len(later) < 10 or any(k != kind for k in later):
             fail("after the dark display the frames are not all of %d LEDs: %s" % (kind, later[:40]))
         print("dark display, then %d frames of %d LEDs" % (len(later), kind))
+    elif command == "moving":
+        kind, levels = int(sys.argv[3]), int(sys.argv[4])
+        counts = [count for _, k, count in shown if k == kind]
+        rises = sum(1 for a, b in zip(counts, counts[1:]) if b > a)
+        falls = sum(1 for a, b in zip(counts, counts[1:]) if b < a)
+        distinct = sorted(set(counts))
+        print("%d frames of %d LEDs: lit counts %s, %d rises, %d falls" % (len(counts), kind, distinct, rises, falls))
+        if len(distinct) < levels or rises < 3 or falls < 3:
+            fail("the level does not move enough")
     elif command == "rate":
         if len(shown) < 2:
             fail("fewer than two frames")

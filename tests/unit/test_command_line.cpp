@@ -64,4 +64,19 @@ TEST(CommandLine, UsageNamesEveryOptionOnALineOfItsOwn) {
     }
 }
 
+TEST(CommandLine, ThePreviewPicksTheLatchesOfTheBoard) {
+    CommandLine plain = parse({"-16bit", "-preview"});
+    EXPECT_TRUE(plain.preview);
+    EXPECT_FALSE(plain.preview_edge);
+    EXPECT_EQ(plain.arguments, "-16bit");  // taken out whole: "-preview" holds no option word
+    EXPECT_TRUE(parse({"-preview=edge"}).preview_edge);
+    CommandLine last = parse({"-preview=edge", "-preview=transparent"});
+    EXPECT_TRUE(last.preview);
+    EXPECT_FALSE(last.preview_edge);
+    EXPECT_FALSE(parse({}).preview);
+    CommandLine bad = parse({"-preview=rising"}, 1);
+    EXPECT_NE(bad.error.find("-preview= takes edge or transparent"), std::string::npos) << bad.error;
+    EXPECT_NE(std::string(command_line_usage()).find("-preview"), std::string::npos);
+}
+
 }  // namespace

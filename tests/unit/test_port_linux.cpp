@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "port/port.h"
 #include "port/port_linux.h"
@@ -105,6 +108,35 @@ TEST_F(DriverOpen, ADirectoryCannotBeOpened) {
     port_set_device_path("/tmp");
     EXPECT_EQ(driver_open(), DRIVER_UNAVAILABLE);
     EXPECT_NE(std::string(driver_failure_reason()).find("cannot open the port"), std::string::npos);
+}
+
+// With the preview the port may be missing: start-up goes on without a
+// channel, and every write still reaches the tap.
+std::vector<std::pair<uint16_t, uint8_t>> g_tapped;
+void record_tap(uint16_t port, uint8_t value) { g_tapped.emplace_back(port, value); }
+
+TEST_F(DriverOpen, AnOptionalPortThatIsMissingIsNoFailureAndTheTapSeesEveryWrite) {
+    port_set_device_path("/nonexistent/parport9");
+    port_set_optional(true);
+    port_set_tap(record_tap);
+    g_tapped.clear();
+    testing::internal::CaptureStderr();
+    int32_t result = driver_open();
+    std::string said = testing::internal::GetCapturedStderr();
+    g_platform_kind = PLATFORM_DRIVER;
+    port_write(0x37A, 3);
+    port_write(0x378, 0x81);
+    port_set_tap(nullptr);
+    port_set_optional(false);
+
+    EXPECT_EQ(result, DRIVER_OPENED);
+    EXPECT_EQ(g_driver_handle, DRIVER_INVALID_HANDLE);
+    EXPECT_EQ(said.rfind("sonabar: the preview runs without a port: /nonexistent/parport9: no such device", 0), 0u)
+        << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    EXPECT_EQ(g_tapped, (std::vector<std::pair<uint16_t, uint8_t>>{{0x37A, 3}, {0x378, 0x81}}));
+    // Not optional again: the same port fails start-up.
+    EXPECT_EQ(driver_open(), DRIVER_UNAVAILABLE);
 }
 
 TEST_F(DriverOpen, WritesAndCloseWithoutAnOpenPortAreSilent) {
