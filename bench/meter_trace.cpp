@@ -16,7 +16,7 @@
 
 #include "app/options.h"
 #include "app/shell.h"
-#include "audio/spectrum.h"
+#include "audio/analysis.h"
 #include "board/led_board.h"
 #include "meter/meter.h"
 #include "port/port.h"
