@@ -42,12 +42,16 @@ RingEvent ring_event_create() {
     return e;
 }
 
+// Signals after unlocking: the worker runs at real-time priority, so a waiter
+// woken while the mutex is still held would preempt the setter only to block
+// on the mutex and be woken a second time when it is released. The waiter
+// checks the flag under the mutex, so no wake-up is lost.
 void ring_event_set(RingEvent event) {
     LinuxEvent* e = static_cast<LinuxEvent*>(event);
     pthread_mutex_lock(&e->mutex);
     e->signalled = true;
-    pthread_cond_signal(&e->cond);
     pthread_mutex_unlock(&e->mutex);
+    pthread_cond_signal(&e->cond);
 }
 
 void ring_event_wait(RingEvent event) {
