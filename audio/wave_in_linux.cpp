@@ -12,6 +12,12 @@
 // answering cannot hang the program. An overrun restarts the stream with
 // snd_pcm_recover and the ring goes on; a device that disappears ends the
 // recording, and the buffers stay queued until reset hands them back.
+//
+// Some plugins keep their descriptor ready while less than a period waits
+// (PipeWire's does from every read until the server's next delivery). When
+// the descriptor is ready but the block cannot be completed yet, the thread
+// naps until the delivery that completes it is due (audio/pace.h): about one
+// wake-up a block, a millisecond after the sound is in.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <pthread.h>
@@ -21,6 +27,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "audio/pace.h"
 #include "audio/wave_in.h"
 #include "audio/wave_in_linux.h"
 
@@ -72,6 +79,7 @@ struct WaveDevice {
     pollfd fds[1 + MAX_PCM_FDS];  // the wake-up eventfd, then the PCM's descriptors
     int pcm_fd_count;
     int nap_ms;  // about one period
+    Pace pace;   // when the server's next delivery is due
 };
 
 WaveDevice g_device;
@@ -121,6 +129,12 @@ void wave_fail() {
     g_device.failed = true;
 }
 
+// Naps last at most two periods: long enough to sleep through the two
+// deliveries a block may need, short enough for a server that has stopped.
+void wave_reset_pace() {
+    pace_reset(&g_device.pace, g_device.rate, 2 * static_cast<int64_t>(g_device.nap_ms) * 1000000);
+}
+
 // After an overrun or a suspend: restart the stream and refill the head
 // buffer from its start, so that every block holds contiguous sound.
 void wave_recover(int error) {
@@ -133,6 +147,7 @@ void wave_recover(int error) {
         return;
     }
     g_device.filled = 0;
+    wave_reset_pace();
 }
 
 // Reads what the PCM has into `header`; reports it when full. Returns false
@@ -147,6 +162,7 @@ bool wave_read_into(WaveHeader* header) {
         }
         g_device.filled += static_cast<uint32_t>(got) * g_device.frame_bytes;
         wanted -= static_cast<snd_pcm_uframes_t>(got);
+        pace_took(&g_device.pace, got);
     }
     if (wanted == 0) wave_complete_head();
     return true;
@@ -179,28 +195,27 @@ bool wave_wait_for_wake(int timeout_ms) {
     return true;
 }
 
-// Frames still missing from `header` beyond what the PCM holds (0 or less:
-// the rest of the buffer can be read now).
-snd_pcm_sframes_t wave_frames_missing(const WaveHeader* header) {
-    snd_pcm_sframes_t avail = snd_pcm_avail_update(g_device.pcm);
-    if (avail < 0) avail = 0;
-    return static_cast<snd_pcm_sframes_t>((header->dwBufferLength - g_device.filled) / g_device.frame_bytes) - avail;
+// Naps on the wake-up eventfd alone for `nanoseconds` (to the nanosecond: the
+// nap ends a millisecond after the sound is due). A wake-up ends it early and
+// stays set for the loop's next poll.
+void wave_nap(int64_t nanoseconds) {
+    timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                     static_cast<long>(nanoseconds % 1000000000)};
+    ppoll(g_device.fds, 1, &timeout, nullptr);
 }
 
-// How long to nap while the PCM is not ready: until the missing frames are
-// due, but at least half and at most one period, so that sound that
-// comes in late costs few wake-ups and sound that is in waits little.
-int wave_nap_ms(const WaveHeader* header) {
-    snd_pcm_sframes_t missing = wave_frames_missing(header);
-    int64_t due_ms = missing > 0 ? missing * 1000 / g_device.rate + 1 : 0;
-    int64_t shortest = g_device.nap_ms / 2 > 1 ? g_device.nap_ms / 2 : 1;
-    return static_cast<int>(due_ms < shortest ? shortest : (due_ms > g_device.nap_ms ? g_device.nap_ms : due_ms));
+// Frames the PCM holds now; the pace learns from what came in since its last look.
+snd_pcm_sframes_t wave_look() {
+    snd_pcm_sframes_t avail = snd_pcm_avail_update(g_device.pcm);
+    if (avail < 0) avail = 0;
+    pace_look(&g_device.pace, avail);
+    return avail;
 }
 
 // Waits for sound (when `header` is being filled) or a request, then reads.
-// Some plugins keep their descriptor ready while less than a period waits
-// (PipeWire's does); then the thread reads what completes the buffer when it
-// is in, and otherwise naps until it is due instead of spinning.
+// A ready descriptor is taken at its word; when it is ready but the block
+// cannot be completed, the thread naps until the delivery that completes it
+// is due instead of spinning.
 void wave_capture(WaveHeader* header) {
     if (header == nullptr) {
         wave_wait_for_wake(POLL_TIMEOUT_MS);
@@ -221,9 +236,13 @@ void wave_capture(WaveHeader* header) {
         if (g_device.running) wave_wait_for_wake(g_device.nap_ms);
         return;
     }
-    if ((revents & POLLIN) != 0 && wave_read_into(header)) return;
-    if (wave_frames_missing(header) <= 0 && wave_read_into(header)) return;
-    if (g_device.running) wave_wait_for_wake(wave_nap_ms(header));
+    snd_pcm_sframes_t avail = wave_look();
+    snd_pcm_sframes_t needed = (header->dwBufferLength - g_device.filled) / g_device.frame_bytes;
+    if (((revents & POLLIN) != 0 || avail >= needed) && wave_read_into(header)) return;
+    if (!g_device.running) return;
+    snd_pcm_sframes_t delay = 0;
+    snd_pcm_sframes_t pending = snd_pcm_delay(g_device.pcm, &delay) == 0 && delay > avail ? delay - avail : 0;
+    wave_nap(pace_nap_ns(&g_device.pace, needed, avail, pending));
 }
 
 int wave_serve(Request request) {
@@ -234,6 +253,7 @@ int wave_serve(Request request) {
             if (snd_pcm_prepare(g_device.pcm) < 0 || snd_pcm_start(g_device.pcm) < 0) return WAVE_ERROR;
             g_device.running = true;
             g_device.filled = 0;
+            wave_reset_pace();
             return WAVE_OK;
         case REQUEST_STOP: {
             bool was_running = g_device.running;
