@@ -4,7 +4,8 @@
   measure_report.py latency BURSTS_LOG PORT_LOG     onset at the sink -> first lit frame
   measure_report.py ticks PORT_LOG COUNT            intervals between COUNT frames
   measure_report.py sample PID...                   one line per thread of each program:
-                                                    "pid tid name run_ns utime+stime_ticks switches"
+                                                    "pid tid name run_ns utime+stime_ticks wake-ups
+                                                     preemptions time"
   measure_report.py cpu BEFORE AFTER NAME...        CPU per second of running, per program and thread
   measure_report.py allocations LOG SECONDS         allocations per thread between the two dumps
 """
@@ -92,18 +93,23 @@ def sample(pids):
                 run_ns = int(open(base + "/schedstat").read().split()[0])
                 fields = open(base + "/stat").read().rsplit(")", 1)[1].split()
                 cpu_ticks = int(fields[11]) + int(fields[12])
-                switches = sum(int(line.split()[1]) for line in open(base + "/status")
-                               if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")))
+                # A thread that went to sleep and was woken switched out
+                # voluntarily; one that was preempted, involuntarily.
+                switches = {}
+                for line in open(base + "/status"):
+                    if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")):
+                        switches[line.split(":")[0]] = int(line.split()[1])
             except OSError:
                 continue
-            print(pid, tid, name, run_ns, cpu_ticks, switches, "%.6f" % time.monotonic())
+            print(pid, tid, name, run_ns, cpu_ticks, switches["voluntary_ctxt_switches"],
+                  switches["nonvoluntary_ctxt_switches"], "%.6f" % time.monotonic())
 
 
 def read_sample(path):
     out = {}
     for line in open(path):
-        pid, tid, name, run_ns, cpu_ticks, switches, when = line.split()
-        out[(pid, tid)] = (name, int(run_ns), int(cpu_ticks), int(switches), float(when))
+        pid, tid, name, run_ns, cpu_ticks, wakes, preempted, when = line.split()
+        out[(pid, tid)] = (name, int(run_ns), int(cpu_ticks), int(wakes), int(preempted), float(when))
     return out
 
 
@@ -115,24 +121,27 @@ def cpu(before_path, after_path, names):
             pids.append(key[0])
     totals = {}
     print("\n## CPU per second of running (same run, same signal)")
-    print("| program | thread | CPU (ms/s) | wake-ups (/s) | utime+stime (ms/s) |")
-    print("|---|---|---|---|---|")
+    print("| program | thread | CPU (ms/s) | wake-ups (/s) | preempted (/s) | utime+stime (ms/s) |")
+    print("|---|---|---|---|---|---|")
     for pid, name in zip(pids, names):
-        total_ns = total_ticks = total_switches = 0
+        total_ns = total_ticks = total_wakes = total_preempted = 0
         seconds = None
         for key in sorted(k for k in after if k[0] == pid and k in before):
-            thread, run_a, ticks_a, switches_a, when_a = after[key]
-            _, run_b, ticks_b, switches_b, when_b = before[key]
+            thread, run_a, ticks_a, wakes_a, preempted_a, when_a = after[key]
+            _, run_b, ticks_b, wakes_b, preempted_b, when_b = before[key]
             seconds = when_a - when_b
             total_ns += run_a - run_b
             total_ticks += ticks_a - ticks_b
-            total_switches += switches_a - switches_b
+            total_wakes += wakes_a - wakes_b
+            total_preempted += preempted_a - preempted_b
             if run_a - run_b > 0:
-                print("| %s | %s | %.3f | %.1f | |" % (name, thread, (run_a - run_b) / 1e6 / seconds,
-                                                    (switches_a - switches_b) / seconds))
+                print("| %s | %s | %.3f | %.1f | %.1f | |" % (
+                    name, thread, (run_a - run_b) / 1e6 / seconds, (wakes_a - wakes_b) / seconds,
+                    (preempted_a - preempted_b) / seconds))
         totals[name] = total_ns / 1e6 / seconds
-        print("| **%s** | all | **%.3f** | %.1f | %.2f |" % (name, totals[name], total_switches / seconds,
-                                                             total_ticks * 1000.0 / CLOCK_TICKS / seconds))
+        print("| **%s** | all | **%.3f** | %.1f | %.1f | %.2f |" % (
+            name, totals[name], total_wakes / seconds, total_preempted / seconds,
+            total_ticks * 1000.0 / CLOCK_TICKS / seconds))
     if {"sonabar", "cava", "reference"} <= set(totals):
         print("\nSonabar / cava = %.3f (target at most 0.25); Sonabar / reference = %.2f (target at most 1.5)"
               % (totals["sonabar"] / totals["cava"], totals["sonabar"] / totals["reference"]))
