@@ -18,6 +18,9 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
+  port_frames.py intervals LOG FROM TO             prints the median, 99th percentile and longest
+                                                   interval between frames from FROM to TO (ms),
+                                                   and the number of intervals
 Exits 1 with a reason when a check fails."""
 import sys
 import time
@@ -126,6 +129,13 @@ def main():
     elif command == "last":
         for _, what, value in [e for e in entries if e[1] in ("data", "control", "mode")][-int(sys.argv[3]):]:
             print(what, value)
+    elif command == "intervals":
+        start, end = float(sys.argv[3]), float(sys.argv[4])
+        times = [t for t, _, _ in shown if start <= t <= end]
+        gaps = sorted((b - a) * 1000 for a, b in zip(times, times[1:]))
+        if len(gaps) < 100:
+            fail("only %d frame intervals between %.3f and %.3f" % (len(gaps), start, end))
+        print("%.3f %.3f %.3f %d" % (gaps[len(gaps) // 2], gaps[int(len(gaps) * 0.99)], gaps[-1], len(gaps)))
     elif command == "count":
         print(sum(1 for e in entries if e[1] == sys.argv[3]))
     else:
