@@ -17,6 +17,9 @@ ITEST_PIDS=()
 ITEST_MOUNTS=()
 ITEST_FAILURES=0
 
+# A sanitizer build of the program reports through these settings.
+. "$(dirname "${BASH_SOURCE[0]}")/sanitizer_env.sh"
+
 ITEST_DIR=$(mktemp -d "/tmp/sonabar-$ITEST_NAME.XXXXXX")
 chmod 0755 "$ITEST_DIR"
 
