@@ -15,6 +15,8 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py switch LOG FROM KIND               from FROM on: a dark display (control 0, data 0)
                                                    before the first frame of KIND, and from a tick
                                                    later on frames of KIND only (10 or more)
+  port_frames.py hold LOG FROM TO                  every frame from FROM to TO (20 or more) lights the
+                                                   same number of LEDs, at least one; prints it
   port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
@@ -122,6 +124,14 @@ def main():
         if len(later) < 10 or any(k != kind for k in later):
             fail("after the dark display the frames are not all of %d LEDs: %s" % (kind, later[:40]))
         print("dark display, then %d frames of %d LEDs" % (len(later), kind))
+    elif command == "hold":
+        start, end = float(sys.argv[3]), float(sys.argv[4])
+        window = [count for t, _, count in shown if start <= t <= end]
+        if len(window) < 20:
+            fail("only %d frames between %.3f and %.3f" % (len(window), start, end))
+        if len(set(window)) != 1 or window[0] == 0:
+            fail("the display did not hold one lit level: %s" % {c: window.count(c) for c in sorted(set(window))})
+        print(window[0])
     elif command == "rate":
         if len(shown) < 2:
             fail("fewer than two frames")
