@@ -119,9 +119,9 @@ start_port() {
     mkdir -p "$ITEST_DIR/$name"
     : >"$ITEST_DIR/$name.log"
     # Single-threaded keeps the log in write order; a blocking claim needs a
-    # second thread to take the interrupt.
+    # second thread to take the interrupt (the fake then logs under a lock).
     local threads=-s
-    [[ " $* " == *" --claim-block "* ]] && threads=
+    [[ " $* " == *" --claim-block "* || " $* " == *" --exclusive "* ]] && threads=
     bg "$FAKE_PARPORT" "$ITEST_DIR/$name" -f $threads -o allow_other,default_permissions \
         --log="$ITEST_DIR/$name.log" "$@"
     ITEST_MOUNTS+=("$ITEST_DIR/$name")
