@@ -13,19 +13,20 @@ since() { "$PYTHON" -c "import sys; print('%.2f' % ($(now) - float(sys.argv[1]))
 below() { "$PYTHON" -c "import sys; sys.exit(not float(sys.argv[1]) < float(sys.argv[2]))" "$1" "$2"; }
 no_leftovers() { ! pgrep -f "^$ITEST_DIR/sonabar" >/dev/null; }
 
-# end_orderly WHAT LOG [SIGNAL]: ends $SONABAR_PID with SIGNAL (TERM by
-# default) and checks an orderly end within 2 s: exit code 0, the dark display
-# as the last writes and the port released, when the port was claimed (LOG),
-# and no process of the program left. Sets END_SECONDS.
+# end_orderly WHAT LOG [HOW]: ends $SONABAR_PID by HOW - a signal name (TERM
+# by default) or "menu" for the tray menu's Exit - and checks an orderly end
+# within 2 s: exit code 0, no process of the program left, and where LOG
+# shows a claimed port (LOG "-" for a port that is gone), the dark display as
+# the last writes and the port released. Sets END_SECONDS.
 end_orderly() {
-    local what=$1 log=$2 signal=${3:-TERM} sent
+    local what=$1 log=$2 how=${3:-TERM} sent
     sent=$(now)
-    kill -"$signal" "$SONABAR_PID" 2>/dev/null
+    if [ "$how" = menu ]; then tray click Exit; else kill -"$how" "$SONABAR_PID" 2>/dev/null; fi
     wait_exit "$SONABAR_PID" 10
     END_SECONDS=$(since "$sent")
     check "$what: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
     check "$what: ended within 2 s (took $END_SECONDS s)" below "$END_SECONDS" 2
-    if grep -q ' claim ' "$log"; then
+    if [ "$log" != - ] && grep -q ' claim ' "$log"; then
         check "$what: the last writes are control 0, then data 0" ends_dark "$log"
         check "$what: the port released and closed after them" \
             [ "$(grep -E ' (data|control|mode|release|close) ' "$log" | tail -2 | cut -d' ' -f2 | tr '\n' ' ')" = "release close " ]
