@@ -149,7 +149,12 @@ start_audio() {
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
     bg pipewire-pulse >"$ITEST_DIR/pipewire-pulse.log" 2>&1
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
-    wait_until 15 pactl info >/dev/null || { log "FAIL: pipewire-pulse did not answer"; exit 1; }
+    # A busy machine can take a while to bring the graph up.
+    wait_until 30 pactl info >/dev/null || {
+        log "FAIL: pipewire-pulse did not answer; its log:"
+        tail -5 "$ITEST_DIR/pipewire-pulse.log"
+        exit 1
+    }
     pactl load-module module-null-sink sink_name=vsink rate=44100 channels=1 format=s16le >/dev/null
     pactl set-default-source vsink.monitor
     wait_until 10 sh -c 'pactl get-default-source | grep -qx vsink.monitor' ||
