@@ -1,7 +1,7 @@
 // Wave input on Linux over ALSA (the "default" PCM reaches PipeWire or
 // PulseAudio). One capture thread owns the PCM after it is opened: it reads
-// straight into the buffer at the head of the queue, in small periods, and
-// reports each full buffer through the completion callback. The queue is an
+// straight into the buffer at the head of the queue, a period (one block) at a
+// time, and reports each full buffer through the completion callback. The queue is an
 // intrusive list through WaveHeader::lpNext, so nothing is allocated per block.
 //
 // The controlling thread's start, stop, reset and close are requests that the
@@ -11,7 +11,10 @@
 // PCM is non-blocking and the poll has a time-out), so a server that stops
 // answering cannot hang the program. An overrun restarts the stream with
 // snd_pcm_recover and the ring goes on; a device that disappears ends the
-// recording, and the buffers stay queued until reset hands them back.
+// recording, and the buffers stay queued until reset hands them back. An
+// overrun is found from the PCM's state as well as from its poll events: a
+// plugin whose server has gone (PipeWire's) reports it only when asked. A
+// device that has ended refuses buffers queued afterwards.
 //
 // Some plugins keep their descriptor ready while less than a period waits
 // (PipeWire's does from every read until the server's next delivery). When
@@ -39,6 +42,7 @@ constexpr int WAVE_ERROR = 1;
 constexpr int WAVE_BAD_DEVICE = 2;
 constexpr int WAVE_ALLOCATED = 4;
 constexpr int WAVE_INVALID_HANDLE = 5;
+constexpr int WAVE_NO_DRIVER = 6;
 constexpr int WAVE_INVALID_PARAMETER = 11;
 constexpr int WAVE_BAD_FORMAT = 32;
 constexpr int WAVE_STILL_QUEUED = 33;
@@ -52,6 +56,9 @@ constexpr int WAVE_UNPREPARED = 34;
 constexpr snd_pcm_uframes_t PERIOD_FRAMES = 2048;
 constexpr snd_pcm_uframes_t BUFFER_FRAMES = 8192;
 constexpr int POLL_TIMEOUT_MS = 500;
+// Restarts after overruns with not one frame read between them: the stream
+// restarts but nothing feeds it (its server has gone), so recording has ended.
+constexpr int LOST_AFTER_RESTARTS = 10;
 constexpr int MAX_PCM_FDS = 4;
 constexpr unsigned short POLL_TROUBLE = POLLERR | POLLHUP | POLLNVAL;
 
@@ -72,10 +79,11 @@ struct WaveDevice {
     WaveHeader* tail;
     Request request;
     int result;
+    bool failed;  // the device went away: recording has ended (set by the capture thread)
     // Capture thread only.
     bool running;
-    bool failed;       // the device went away: recording has ended
     uint32_t filled;   // bytes of the head buffer recorded so far
+    int restarts;      // overrun restarts since a frame was last read
     pollfd fds[1 + MAX_PCM_FDS];  // the wake-up eventfd, then the PCM's descriptors
     int pcm_fd_count;
     int nap_ms;  // about one period
@@ -124,9 +132,18 @@ void wave_halt() {
     g_device.running = false;
 }
 
+bool wave_has_failed() {
+    pthread_mutex_lock(&g_device.mutex);
+    bool failed = g_device.failed;
+    pthread_mutex_unlock(&g_device.mutex);
+    return failed;
+}
+
 void wave_fail() {
     wave_halt();
+    pthread_mutex_lock(&g_device.mutex);
     g_device.failed = true;
+    pthread_mutex_unlock(&g_device.mutex);
 }
 
 // Naps last at most two periods: long enough to sleep through the two
@@ -136,9 +153,10 @@ void wave_reset_pace() {
 }
 
 // After an overrun or a suspend: restart the stream and refill the head
-// buffer from its start, so that every block holds contiguous sound.
+// buffer from its start, so that every block holds contiguous sound. A stream
+// that keeps overrunning without a frame read has lost its device.
 void wave_recover(int error) {
-    if (snd_pcm_recover(g_device.pcm, error, 1) != 0) {
+    if (++g_device.restarts > LOST_AFTER_RESTARTS || snd_pcm_recover(g_device.pcm, error, 1) != 0) {
         wave_fail();
         return;
     }
@@ -160,6 +178,7 @@ bool wave_read_into(WaveHeader* header) {
             if (got != -EAGAIN) wave_recover(static_cast<int>(got));
             return false;
         }
+        if (got > 0) g_device.restarts = 0;
         g_device.filled += static_cast<uint32_t>(got) * g_device.frame_bytes;
         wanted -= static_cast<snd_pcm_uframes_t>(got);
         pace_took(&g_device.pace, got);
@@ -222,23 +241,29 @@ void wave_capture(WaveHeader* header) {
         return;
     }
     int count = 1 + g_device.pcm_fd_count;
-    if (poll(g_device.fds, static_cast<nfds_t>(count), POLL_TIMEOUT_MS) <= 0) return;
-    if (g_device.fds[0].revents & POLLIN) {
+    int ready = poll(g_device.fds, static_cast<nfds_t>(count), POLL_TIMEOUT_MS);
+    if (ready > 0 && (g_device.fds[0].revents & POLLIN)) {
         wave_wait_for_wake(0);  // clears it; the loop serves the request or the new buffer
         return;
     }
     unsigned short revents = 0;
-    snd_pcm_poll_descriptors_revents(g_device.pcm, &g_device.fds[1],
-                                     static_cast<unsigned int>(g_device.pcm_fd_count), &revents);
-    if (revents & POLL_TROUBLE) {
-        if (wave_read_into(header)) return;
-        wave_check_state();
-        if (g_device.running) wave_wait_for_wake(g_device.nap_ms);
-        return;
+    if (ready > 0) {
+        snd_pcm_poll_descriptors_revents(g_device.pcm, &g_device.fds[1],
+                                         static_cast<unsigned int>(g_device.pcm_fd_count), &revents);
     }
+    if ((revents & POLL_TROUBLE) != 0 && wave_read_into(header)) return;
     snd_pcm_sframes_t avail = wave_look();
     snd_pcm_sframes_t needed = (header->dwBufferLength - g_device.filled) / g_device.frame_bytes;
     if (((revents & POLLIN) != 0 || avail >= needed) && wave_read_into(header)) return;
+    // Nothing read. Asking how much the PCM holds also brings to light an
+    // overrun, a suspend or a lost device that the poll events did not show
+    // (PipeWire's plugin shows a lost server only this way).
+    snd_pcm_sframes_t held = snd_pcm_avail(g_device.pcm);
+    if (held < 0) {
+        wave_recover(static_cast<int>(held));
+    } else {
+        wave_check_state();
+    }
     if (!g_device.running) return;
     snd_pcm_sframes_t delay = 0;
     snd_pcm_sframes_t pending = snd_pcm_delay(g_device.pcm, &delay) == 0 && delay > avail ? delay - avail : 0;
@@ -248,12 +273,13 @@ void wave_capture(WaveHeader* header) {
 int wave_serve(Request request) {
     switch (request) {
         case REQUEST_START:
-            if (g_device.failed) return WAVE_ERROR;
+            if (wave_has_failed()) return WAVE_ERROR;
             if (g_device.running) return WAVE_OK;
             if (snd_pcm_prepare(g_device.pcm) < 0 || snd_pcm_start(g_device.pcm) < 0) return WAVE_ERROR;
             g_device.running = true;
             g_device.filled = 0;
             wave_reset_pace();
+            g_device.restarts = 0;
             return WAVE_OK;
         case REQUEST_STOP: {
             bool was_running = g_device.running;
@@ -439,10 +465,14 @@ int wave_in_add_buffer(WaveInHandle device, WaveHeader* header) {
     if (header == nullptr) return WAVE_INVALID_PARAMETER;
     if ((header->dwFlags & WHDR_PREPARED) == 0) return WAVE_UNPREPARED;
     if (header->dwFlags & WHDR_INQUEUE) return WAVE_STILL_QUEUED;
+    pthread_mutex_lock(&g_device.mutex);
+    if (g_device.failed) {  // nothing would ever fill it or hand it back
+        pthread_mutex_unlock(&g_device.mutex);
+        return WAVE_NO_DRIVER;
+    }
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     header->dwBytesRecorded = 0;
     header->lpNext = nullptr;
-    pthread_mutex_lock(&g_device.mutex);
     bool was_empty = g_device.head == nullptr;
     if (was_empty) {
         g_device.head = header;

@@ -1,17 +1,30 @@
-// Fuzz target for the command-line options: any bytes as the arguments part
-// of the command line (cut at the first NUL, as a C string is). options_has
-// must agree with a plain substring search written here, and a whole run of
-// the program over the recording fakes must set exactly the options found:
-// both bytes, both check marks, and frames of the matching size from the
-// ticks of the run, between the port's start-up setting and the dark display.
-// No input may crash or read past the end of the string.
+// Fuzz target for the command-line options. The input serves twice.
+//
+// As the arguments part of the command line (cut at the first NUL, as a C
+// string is): options_has must agree with a plain substring search written
+// here, and a whole run of the program over the recording fakes must set
+// exactly the options found: both bytes, both check marks, and frames of the
+// matching size from the ticks of the run, between the port's start-up
+// setting and the dark display.
+//
+// As an argv for the Linux edition's parser, split at every NUL (each
+// argument an exactly sized heap copy): command_line_parse must agree with a
+// model of its rules written here - "-device=" and "-port=" arguments are
+// taken out whole (the last one wins, an empty value is refused with a reason
+// naming the option), "--help" and "--version" only as whole arguments, every
+// other argument joined with single spaces into the arguments part - and the
+// display options found in that part must be exactly those of a substring
+// search over the joined arguments, so a device name or path never switches
+// one on. No input may crash or read past the end of an argument.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "fuzz/fuzz_support.h"
@@ -35,6 +48,88 @@ bool fuzz_contains(const char* text, const char* word) {
         if (i == word_length) return true;
     }
     return false;
+}
+
+bool fuzz_starts_with(const char* text, const char* prefix) {
+    for (size_t i = 0; prefix[i] != '\0'; ++i) {
+        if (text[i] != prefix[i]) return false;
+    }
+    return true;
+}
+
+bool fuzz_equal(const char* a, const char* b) { return fuzz_starts_with(a, b) && fuzz_starts_with(b, a); }
+
+// What the parser should make of an argv: the model of its rules.
+struct ModelLine {
+    int result;
+    std::string arguments;
+    const char* device;
+    const char* port;
+    bool help;
+    bool version;
+    const char* refused;  // the option whose empty value was refused
+};
+
+ModelLine fuzz_model_parse(const std::vector<char*>& argv) {
+    ModelLine model{0, std::string(), nullptr, nullptr, false, false, nullptr};
+    for (size_t i = 1; i < argv.size(); ++i) {
+        const char* argument = argv[i];
+        const char* prefix = fuzz_starts_with(argument, "-device=") ? "-device="
+                             : fuzz_starts_with(argument, "-port=") ? "-port="
+                                                                    : nullptr;
+        if (prefix != nullptr) {
+            const char* value = argument + std::strlen(prefix);
+            if (*value == '\0') {
+                model.result = 1;
+                model.refused = prefix;
+                return model;
+            }
+            (prefix[1] == 'd' ? model.device : model.port) = value;
+        } else if (fuzz_equal(argument, "--help")) {
+            model.help = true;
+        } else if (fuzz_equal(argument, "--version")) {
+            model.version = true;
+        } else {
+            if (!model.arguments.empty()) model.arguments.push_back(' ');
+            model.arguments.append(argument);
+        }
+    }
+    return model;
+}
+
+// The input split at every NUL into argv[1..], after the program's name; an
+// empty input is no arguments, and NULs side by side make empty arguments.
+void fuzz_check_command_line(const uint8_t* data, size_t size) {
+    std::vector<char*> argv;
+    char program[] = "sonabar";
+    argv.push_back(program);
+    for (size_t start = 0, i = 0; size > 0 && i <= size; ++i) {
+        if (i < size && data[i] != 0) continue;
+        char* argument = static_cast<char*>(std::malloc(i - start + 1));
+        if (i > start) std::memcpy(argument, data + start, i - start);
+        argument[i - start] = '\0';
+        argv.push_back(argument);
+        start = i + 1;
+    }
+
+    ModelLine model = fuzz_model_parse(argv);
+    CommandLine line;
+    int result = command_line_parse(static_cast<int>(argv.size()), argv.data(), &line);
+    fuzz_require(result == model.result, "the parse result");
+    if (result != 0) {
+        fuzz_require(fuzz_starts_with(line.error.c_str(), model.refused), "the refusal names its option");
+    } else {
+        fuzz_require(line.error.empty(), "no reason without a refusal");
+        fuzz_require(line.arguments == model.arguments, "the arguments part");
+        fuzz_require(line.device == model.device, "the device is the last -device= value, in place");
+        fuzz_require(line.port == model.port, "the port is the last -port= value, in place");
+        fuzz_require(line.help == model.help && line.version == model.version, "--help and --version");
+        const char* part = line.arguments.c_str();
+        fuzz_require(options_has(part, OPTION_PEAK) == fuzz_contains(part, "-peak"), "-peak in the arguments part");
+        fuzz_require(options_has(part, OPTION_SIXTEEN) == fuzz_contains(part, "-16bit"),
+                     "-16bit in the arguments part");
+    }
+    for (size_t i = 1; i < argv.size(); ++i) std::free(argv[i]);
 }
 
 void fuzz_reset_program() {
@@ -85,5 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  "the dark display last");
 
     std::free(arguments);
+
+    fuzz_check_command_line(data, size);
     return 0;
 }

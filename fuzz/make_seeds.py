@@ -139,3 +139,18 @@ for name, text in [
         ("nul_inside", b"-pe\x00ak -16bit"),
         ("high_bytes", b"\xff\xfe-peak\x80-16bit\xc3\xa9")]:
     write("options", name, text)
+
+# The same inputs split at each NUL are the Linux edition's argv.
+for name, arguments in [
+        ("argv_options", [b"-peak", b"-16bit"]),
+        ("argv_device_and_port", [b"-device=hw:1", b"-peak", b"-port=/dev/parport1"]),
+        ("argv_option_words_in_values", [b"-device=hw:1-peak", b"-port=/tmp/x-16bit/parport0"]),
+        ("argv_repeated_extras", [b"-port=/dev/parport0", b"-port=/dev/parport1", b"-device=a", b"-device=b"]),
+        ("argv_empty_device", [b"-peak", b"-device=", b"-port=/dev/parport0"]),
+        ("argv_empty_port", [b"-port="]),
+        ("argv_help_version", [b"--help", b"-16bit", b"--version"]),
+        ("argv_near_misses", [b"x-device=foo", b"--helpme", b"-Port=/x", b"-device", b"--version="]),
+        ("argv_empty_arguments", [b"", b"-peak", b"", b""]),
+        ("argv_option_split_across", [b"-pe", b"ak", b"-16", b"bit"]),
+        ("argv_joined_by_space", [b"-peak-", b"16bit -", b"peak"])]:
+    write("options", name, b"\x00".join(arguments))

@@ -98,8 +98,8 @@ void driver_describe_failure(const char* path, int error, bool claiming, char* t
             return;
         case EBUSY:
             std::snprintf(text, size,
-                          "%s: port busy. Another program, or a driver such as lp, holds it "
-                          "(unload lp with: sudo modprobe -r lp).",
+                          "%s: port busy. Another program holds it, such as a second Sonabar "
+                          "or the printer driver lp (unload lp with: sudo modprobe -r lp).",
                           path);
             return;
         default:

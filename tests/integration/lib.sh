@@ -17,6 +17,9 @@ ITEST_PIDS=()
 ITEST_MOUNTS=()
 ITEST_FAILURES=0
 
+# A sanitizer build of the program reports through these settings.
+. "$(dirname "${BASH_SOURCE[0]}")/sanitizer_env.sh"
+
 ITEST_DIR=$(mktemp -d "/tmp/sonabar-$ITEST_NAME.XXXXXX")
 chmod 0755 "$ITEST_DIR"
 
@@ -116,9 +119,9 @@ start_port() {
     mkdir -p "$ITEST_DIR/$name"
     : >"$ITEST_DIR/$name.log"
     # Single-threaded keeps the log in write order; a blocking claim needs a
-    # second thread to take the interrupt.
+    # second thread to take the interrupt (the fake then logs under a lock).
     local threads=-s
-    [[ " $* " == *" --claim-block "* ]] && threads=
+    [[ " $* " == *" --claim-block "* || " $* " == *" --exclusive "* ]] && threads=
     bg "$FAKE_PARPORT" "$ITEST_DIR/$name" -f $threads -o allow_other,default_permissions \
         --log="$ITEST_DIR/$name.log" "$@"
     ITEST_MOUNTS+=("$ITEST_DIR/$name")
@@ -146,7 +149,12 @@ start_audio() {
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
     bg pipewire-pulse >"$ITEST_DIR/pipewire-pulse.log" 2>&1
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
-    wait_until 15 pactl info >/dev/null || { log "FAIL: pipewire-pulse did not answer"; exit 1; }
+    # A busy machine can take a while to bring the graph up.
+    wait_until 30 pactl info >/dev/null || {
+        log "FAIL: pipewire-pulse did not answer; its log:"
+        tail -5 "$ITEST_DIR/pipewire-pulse.log"
+        exit 1
+    }
     pactl load-module module-null-sink sink_name=vsink rate=44100 channels=1 format=s16le >/dev/null
     pactl set-default-source vsink.monitor
     wait_until 10 sh -c 'pactl get-default-source | grep -qx vsink.monitor' ||

@@ -5,17 +5,25 @@
    line each: "<monotonic seconds> <request> <value>". Options make it refuse
    the claim (port busy), hold the claim until the caller gives up (another
    program holds the port), fail every write after a number of them (I/O
-   error) or vanish after a number of them (no such device).
+   error) or vanish after a number of them (no such device). With
+   --exclusive it models the kernel's ownership of a port opened more than
+   once: each open is a handle (logged as the value of open, claim, release
+   and close), a claim waits while another handle holds the port, until that
+   one releases it or the caller is interrupted, and a write from a handle
+   that does not hold the port is refused and logged as "unclaimed".
 
-   Usage: fake_parport MOUNTPOINT --log=FILE [--claim-busy] [--claim-block]
+   Usage: fake_parport MOUNTPOINT --log=FILE [--claim-busy] [--claim-block] [--exclusive]
                        [--fail-after=N] [--vanish-after=N] [--mode=OCTAL] [FUSE options]
    Run it single-threaded (-s) so that the log keeps the order of the writes;
-   --claim-block needs it multi-threaded, to take the caller's interrupt. */
+   --claim-block and --exclusive need it multi-threaded, to take the
+   caller's interrupt (the log is written under a lock, in handling order). */
 #define FUSE_USE_VERSION 35
 #include <errno.h>
 #include <fuse.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
@@ -31,14 +39,17 @@ struct Options {
     const char *log;
     int claim_busy;
     int claim_block;
+    int exclusive;
     int fail_after;   /* writes that succeed before every further one fails; -1: never */
     int vanish_after; /* writes before the node disappears; -1: never */
     int mode;
 };
 
-static struct Options options = {NULL, 0, 0, -1, -1, 0660};
+static struct Options options = {NULL, 0, 0, 0, -1, -1, 0660};
 static FILE *log_file;
-static int claimed;
+static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER; /* the state below and the log */
+static uint64_t owner;        /* the handle holding the port, 0 when free */
+static uint64_t last_handle;
 static int writes;
 static int vanished;
 
@@ -47,6 +58,7 @@ static const struct fuse_opt option_table[] = {
     OPTION("--log=%s", log, 0),
     OPTION("--claim-busy", claim_busy, 1),
     OPTION("--claim-block", claim_block, 1),
+    OPTION("--exclusive", exclusive, 1),
     OPTION("--fail-after=%d", fail_after, 0),
     OPTION("--vanish-after=%d", vanish_after, 0),
     OPTION("--mode=%o", mode, 0),
@@ -66,16 +78,38 @@ static void fake_on_interrupt(int signal_number) { (void)signal_number; }
 
 static void *fake_init(struct fuse_conn_info *connection, struct fuse_config *config) {
     (void)connection;
-    config->intr = options.claim_block; /* a waiting claim learns of the caller's signal */
+    config->intr = options.claim_block || options.exclusive; /* a waiting claim learns of the caller's signal */
     return NULL;
 }
 
 /* Waits as a claim on a port held elsewhere does, until the caller is interrupted. */
 static int fake_blocked_claim(void) {
     log_event("claim-waiting", 0);
+    pthread_mutex_unlock(&lock);
     for (int i = 0; i < 3000 && !fuse_interrupted(); ++i) usleep(10000);
+    pthread_mutex_lock(&lock);
     log_event("claim-interrupted", 0);
     return -EINTR;
+}
+
+/* --exclusive: a claim while another handle holds the port waits for its
+   release, or ends with EINTR when the caller is interrupted. */
+static int fake_exclusive_claim(uint64_t handle) {
+    if (owner != 0 && owner != handle) {
+        log_event("claim-waiting", (long)handle);
+        while (owner != 0 && owner != handle && !fuse_interrupted()) {
+            pthread_mutex_unlock(&lock);
+            usleep(10000);
+            pthread_mutex_lock(&lock);
+        }
+        if (owner != 0 && owner != handle) {
+            log_event("claim-interrupted", (long)handle);
+            return -EINTR;
+        }
+    }
+    owner = handle;
+    log_event("claim", (long)handle);
+    return 0;
 }
 
 static int fake_getattr(const char *path, struct stat *st, struct fuse_file_info *fi) {
@@ -108,22 +142,26 @@ static int fake_open(const char *path, struct fuse_file_info *fi) {
     if (strcmp(path, NODE) != 0 || vanished) return -ENOENT;
     fi->direct_io = 1;
     fi->nonseekable = 1;
-    log_event("open", 0);
+    pthread_mutex_lock(&lock);
+    fi->fh = ++last_handle;
+    log_event("open", options.exclusive ? (long)fi->fh : 0);
+    pthread_mutex_unlock(&lock);
     return 0;
 }
 
 static int fake_release(const char *path, struct fuse_file_info *fi) {
     (void)path;
-    (void)fi;
-    claimed = 0;
-    log_event("close", 0);
+    pthread_mutex_lock(&lock);
+    if (!options.exclusive || owner == fi->fh) owner = 0;
+    log_event("close", options.exclusive ? (long)fi->fh : 0);
+    pthread_mutex_unlock(&lock);
     return 0;
 }
 
 /* A register write: counted, and refused once the node fails or vanishes. */
-static int fake_write(const char *what, long value) {
+static int fake_write(uint64_t handle, const char *what, long value) {
     if (vanished) return -ENODEV;
-    if (!claimed) {
+    if (owner == 0 || (options.exclusive && owner != handle)) {
         log_event("unclaimed", value);
         return -EINVAL;
     }
@@ -141,33 +179,43 @@ static int fake_write(const char *what, long value) {
     return 0;
 }
 
+static int fake_request(unsigned int cmd, uint64_t handle, void *data);
+
 static int fake_ioctl(const char *path, unsigned int cmd, void *arg, struct fuse_file_info *fi,
                       unsigned int flags, void *data) {
     (void)path;
     (void)arg;
-    (void)fi;
     (void)flags;
+    pthread_mutex_lock(&lock);
+    int result = fake_request(cmd, fi->fh, data);
+    pthread_mutex_unlock(&lock);
+    return result;
+}
+
+/* One request, with the lock held. */
+static int fake_request(unsigned int cmd, uint64_t handle, void *data) {
     switch (cmd) {
         case PPCLAIM:
             if (vanished) return -ENODEV;
             if (options.claim_block) return fake_blocked_claim();
+            if (options.exclusive) return fake_exclusive_claim(handle);
             if (options.claim_busy) {
                 log_event("claim-refused", 0);
                 return -EBUSY;
             }
-            claimed = 1;
+            owner = handle;
             log_event("claim", 0);
             return 0;
         case PPRELEASE:
-            claimed = 0;
-            log_event("release", 0);
+            if (!options.exclusive || owner == handle) owner = 0;
+            log_event("release", options.exclusive ? (long)handle : 0);
             return 0;
         case PPWDATA:
-            return fake_write("data", *(unsigned char *)data);
+            return fake_write(handle, "data", *(unsigned char *)data);
         case PPWCONTROL:
-            return fake_write("control", *(unsigned char *)data);
+            return fake_write(handle, "control", *(unsigned char *)data);
         case PPSETMODE:
-            return fake_write("mode", *(int *)data);
+            return fake_write(handle, "mode", *(int *)data);
         default:
             log_event("unknown-request", (long)cmd);
             return -ENOTTY;

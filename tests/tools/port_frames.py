@@ -17,9 +17,14 @@ from 3 to 1, the lower one when it goes from 3 to 2.
                                                    later on frames of KIND only (10 or more)
   port_frames.py moving LOG KIND LEVELS           frames of KIND show at least LEVELS different
                                                    lit counts, rising and falling at least 3 times each
+  port_frames.py hold LOG FROM TO                  every frame from FROM to TO (20 or more) lights the
+                                                   same number of LEDs, at least one; prints it
   port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
+  port_frames.py intervals LOG FROM TO             prints the median, 99th percentile and longest
+                                                   interval between frames from FROM to TO (ms),
+                                                   and the number of intervals
 Exits 1 with a reason when a check fails."""
 import sys
 import time
@@ -130,6 +135,14 @@ def main():
         print("%d frames of %d LEDs: lit counts %s, %d rises, %d falls" % (len(counts), kind, distinct, rises, falls))
         if len(distinct) < levels or rises < 3 or falls < 3:
             fail("the level does not move enough")
+    elif command == "hold":
+        start, end = float(sys.argv[3]), float(sys.argv[4])
+        window = [count for t, _, count in shown if start <= t <= end]
+        if len(window) < 20:
+            fail("only %d frames between %.3f and %.3f" % (len(window), start, end))
+        if len(set(window)) != 1 or window[0] == 0:
+            fail("the display did not hold one lit level: %s" % {c: window.count(c) for c in sorted(set(window))})
+        print(window[0])
     elif command == "rate":
         if len(shown) < 2:
             fail("fewer than two frames")
@@ -137,6 +150,13 @@ def main():
     elif command == "last":
         for _, what, value in [e for e in entries if e[1] in ("data", "control", "mode")][-int(sys.argv[3]):]:
             print(what, value)
+    elif command == "intervals":
+        start, end = float(sys.argv[3]), float(sys.argv[4])
+        times = [t for t, _, _ in shown if start <= t <= end]
+        gaps = sorted((b - a) * 1000 for a, b in zip(times, times[1:]))
+        if len(gaps) < 100:
+            fail("only %d frame intervals between %.3f and %.3f" % (len(gaps), start, end))
+        print("%.3f %.3f %.3f %d" % (gaps[len(gaps) // 2], gaps[int(len(gaps) * 0.99)], gaps[-1], len(gaps)))
     elif command == "count":
         print(sum(1 for e in entries if e[1] == sys.argv[3]))
     else:

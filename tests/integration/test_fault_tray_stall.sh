@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Fault: the tray host stalls - the StatusNotifier watcher is stopped
+# (SIGSTOP) before the program starts, so that its registration gets no
+# answer, and again while the program runs and menu commands arrive.
+# Nothing lost means: the tick never waits for the tray - frames keep coming
+# at about 100 a second from start-up on and while the watcher is stopped;
+# the menu still works (Peak and 16-bit toggle their check marks, and
+# 16-bit switches the frames); and Exit from the menu, or SIGTERM, ends the
+# program within 2 s with exit code 0, the dark display last, the port
+# released and no process left.
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/fault_lib.sh"
+require fusermount3
+start_bus
+start_display
+export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
+watcher=$(pgrep -f -n "sni_watcher.py $ITEST_DIR/items")
+
+state_is() { [ "$(tray state "$1")" = "$2" ]; }
+# pace LOG FROM: the median interval between frames from FROM on is about 10 ms.
+pace() {
+    local median count
+    read -r median _ _ count < <(frames intervals "$1" "$2" "$(now)")
+    log "frames from $2: median $median ms over $count intervals"
+    below "$median" 10.5 && [ "${count:-0}" -ge 100 ]
+}
+
+# The watcher is stopped before the program starts: the registration hangs unanswered.
+kill -STOP "$watcher"
+start_port early
+log="$ITEST_DIR/early.log"
+started=$(now)
+start_sonabar early -port="$ITEST_DIR/early/parport0"
+sleep 2.5
+check "watcher stopped at start-up: frames keep their 10 ms pace" pace "$log" "$started"
+kill -CONT "$watcher"
+check "watcher back: the item registers" wait_until 10 test -s "$ITEST_DIR/items"
+end_orderly "watcher stopped at start-up, then SIGTERM" "$log"
+
+# The watcher stops while the program runs; the menu is used meanwhile.
+start_port running
+log="$ITEST_DIR/running.log"
+: >"$ITEST_DIR/items"
+start_sonabar running -port="$ITEST_DIR/running/parport0"
+wait_until 10 test -s "$ITEST_DIR/items" || log "the tray item did not register"
+kill -STOP "$watcher"
+stopped=$(now)
+tray click Peak
+check "watcher stopped: Peak still toggles" wait_until 5 state_is Peak 1
+switched=$(now)
+tray click 16-bit
+check "watcher stopped: 16-bit still toggles" wait_until 5 state_is 16-bit 1
+sleep 1.5
+check "watcher stopped: 16-bit switched the frames" frames switch "$log" "$switched" 16
+check "watcher stopped: frames keep their 10 ms pace" pace "$log" "$stopped"
+end_orderly "watcher stopped, then Exit from the menu" "$log" menu
+kill -CONT "$watcher"
+check "nothing on stderr" [ ! -s "$ITEST_DIR/early.err" -a ! -s "$ITEST_DIR/running.err" ]
+finish
