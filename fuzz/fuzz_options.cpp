@@ -65,13 +65,15 @@ struct ModelLine {
     std::string arguments;
     const char* device;
     const char* port;
+    bool preview;
+    bool preview_edge;
     bool help;
     bool version;
-    const char* refused;  // the option whose empty value was refused
+    const char* refused;  // the option whose value was refused
 };
 
 ModelLine fuzz_model_parse(const std::vector<char*>& argv) {
-    ModelLine model{0, std::string(), nullptr, nullptr, false, false, nullptr};
+    ModelLine model{0, std::string(), nullptr, nullptr, false, false, false, false, nullptr};
     for (size_t i = 1; i < argv.size(); ++i) {
         const char* argument = argv[i];
         const char* prefix = fuzz_starts_with(argument, "-device=") ? "-device="
@@ -85,6 +87,18 @@ ModelLine fuzz_model_parse(const std::vector<char*>& argv) {
                 return model;
             }
             (prefix[1] == 'd' ? model.device : model.port) = value;
+        } else if (fuzz_equal(argument, "-preview")) {
+            model.preview = true;
+            model.preview_edge = false;
+        } else if (fuzz_starts_with(argument, "-preview=")) {
+            const char* latch = argument + std::strlen("-preview=");
+            if (!fuzz_equal(latch, "edge") && !fuzz_equal(latch, "transparent")) {
+                model.result = 1;
+                model.refused = "-preview=";
+                return model;
+            }
+            model.preview = true;
+            model.preview_edge = fuzz_equal(latch, "edge");
         } else if (fuzz_equal(argument, "--help")) {
             model.help = true;
         } else if (fuzz_equal(argument, "--version")) {
@@ -124,6 +138,8 @@ void fuzz_check_command_line(const uint8_t* data, size_t size) {
         fuzz_require(line.device == model.device, "the device is the last -device= value, in place");
         fuzz_require(line.port == model.port, "the port is the last -port= value, in place");
         fuzz_require(line.help == model.help && line.version == model.version, "--help and --version");
+        fuzz_require(line.preview == model.preview && line.preview_edge == model.preview_edge,
+                     "-preview and its latches, the last one given");
         const char* part = line.arguments.c_str();
         fuzz_require(options_has(part, OPTION_PEAK) == fuzz_contains(part, "-peak"), "-peak in the arguments part");
         fuzz_require(options_has(part, OPTION_SIXTEEN) == fuzz_contains(part, "-16bit"),

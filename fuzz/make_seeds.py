@@ -152,5 +152,8 @@ for name, arguments in [
         ("argv_near_misses", [b"x-device=foo", b"--helpme", b"-Port=/x", b"-device", b"--version="]),
         ("argv_empty_arguments", [b"", b"-peak", b"", b""]),
         ("argv_option_split_across", [b"-pe", b"ak", b"-16", b"bit"]),
-        ("argv_joined_by_space", [b"-peak-", b"16bit -", b"peak"])]:
+        ("argv_joined_by_space", [b"-peak-", b"16bit -", b"peak"]),
+        ("argv_preview_latches", [b"a", b"-preview=edge", b"-16bit", b"-preview"]),
+        ("argv_preview_bad_latch", [b"-preview=Edge", b"-peak"]),
+        ("argv_preview_empty_latch", [b"a:", b"-preview=" + b"\x00" * 41 + b"kak"])]:
     write("options", name, b"\x00".join(arguments))
