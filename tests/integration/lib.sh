@@ -116,6 +116,10 @@ add_seconds() { "$PYTHON" -c "import sys; print('%.6f' % (float(sys.argv[1]) + f
 start_port() {
     local name=$1
     shift
+    if [ ! -c /dev/fuse ]; then
+        log "SKIP: this machine has no /dev/fuse to serve the fake parallel port"
+        exit "$ITEST_SKIP"
+    fi
     mkdir -p "$ITEST_DIR/$name"
     : >"$ITEST_DIR/$name.log"
     # Single-threaded keeps the log in write order; a blocking claim needs a
