@@ -3,8 +3,8 @@
 // exactly the input length, so a read past the request's record is a read
 // past the allocation. The answer must match an independent model of the
 // rules: the two codes, their minimum lengths, the little-endian port number,
-// and the register blocks of the three standard parallel ports, listed here
-// again rather than taken from the driver.
+// and the register blocks of the three standard parallel ports, listed in
+// tests/parallel_port_blocks.h rather than taken from the driver.
 //
 // Input: byte 0 chooses the code (bits 0-1: read, write, any 32-bit value,
 // or the channel's device type with any low 16 bits; bit 2: an empty buffer
@@ -17,22 +17,9 @@
 #include "driver/request_check.h"
 #include "fuzz/fuzz_support.h"
 #include "port/driver_channel.h"
+#include "tests/parallel_port_blocks.h"
 
 namespace {
-
-struct Block {
-    uint16_t first;
-    uint16_t last;
-};
-// LPT1, LPT2, LPT3: base registers and the ECP registers 0x400 above.
-constexpr Block ALLOWED[] = {{0x378, 0x37F}, {0x778, 0x77F}, {0x278, 0x27F},
-                             {0x678, 0x67F}, {0x3BC, 0x3BF}, {0x7BC, 0x7BF}};
-
-bool fuzz_port_allowed(uint16_t port) {
-    for (const Block& b : ALLOWED)
-        if (port >= b.first && port <= b.last) return true;
-    return false;
-}
 
 uint32_t fuzz_code(uint8_t selector, uint32_t raw) {
     switch (selector & 3u) {
@@ -58,7 +45,7 @@ RequestAction fuzz_expected(uint32_t code, uint32_t input_length, uint32_t outpu
     if (read ? (input_length < 2 || output_length < 1) : input_length < 3) return a;
     a.port = static_cast<uint16_t>(buffer[0] + 256 * buffer[1]);
     if (write) a.value = buffer[2];
-    if (!fuzz_port_allowed(a.port)) {
+    if (!parallel_port_block_holds(a.port)) {
         a.status = REQUEST_STATUS_ACCESS_DENIED;
         return a;
     }
@@ -90,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_require(got.information == want.information, "bytes of output returned");
     if (want.touch != REQUEST_TOUCH_NOTHING) {
         fuzz_require(got.port == want.port, "the port named by buffer bytes 0-1");
-        fuzz_require(fuzz_port_allowed(got.port), "only parallel-port registers are touched");
+        fuzz_require(parallel_port_block_holds(got.port), "only parallel-port registers are touched");
         if (want.touch == REQUEST_WRITE_PORT) fuzz_require(got.value == want.value, "the byte written");
     }
     // Touching a port and succeeding go together; a refusal touches nothing.
@@ -101,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The allow-list on its own, for any port the input names.
     uint16_t port = static_cast<uint16_t>(raw & 0xFFFFu);
-    fuzz_require((request_port_allowed(port) != 0) == fuzz_port_allowed(port), "the allowed ports");
+    fuzz_require((request_port_allowed(port) != 0) == parallel_port_block_holds(port), "the allowed ports");
 
     std::free(buffer);
     return 0;

@@ -7,16 +7,9 @@
 
 #include "driver/request_check.h"
 #include "port/driver_channel.h"
+#include "tests/parallel_port_blocks.h"
 
 namespace {
-
-struct Block {
-    uint16_t first;
-    uint16_t last;
-};
-// LPT1, LPT2 and LPT3, each with its ECP registers 0x400 above.
-constexpr Block ALLOWED[] = {{0x378, 0x37F}, {0x778, 0x77F}, {0x278, 0x27F},
-                             {0x678, 0x67F}, {0x3BC, 0x3BF}, {0x7BC, 0x7BF}};
 
 RequestAction write_request(uint16_t port, uint8_t value, uint32_t input = 3, uint32_t output = 0) {
     const uint8_t buffer[4] = {static_cast<uint8_t>(port & 0xFF), static_cast<uint8_t>(port >> 8), value, 0xEE};
@@ -94,7 +87,7 @@ TEST(RequestCheck, PortNumberIsLittleEndianAndTheProgramsPortsPass) {
 }
 
 TEST(RequestCheck, BlockEdgesAreAllowedAndTheirNeighboursRefused) {
-    for (const Block& b : ALLOWED) {
+    for (const PortBlock& b : PARALLEL_PORT_BLOCKS) {
         for (uint16_t port : {b.first, b.last}) {
             EXPECT_EQ(write_request(port, 1).touch, REQUEST_WRITE_PORT) << std::hex << port;
             EXPECT_EQ(read_request(port).touch, REQUEST_READ_PORT) << std::hex << port;
