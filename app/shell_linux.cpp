@@ -8,6 +8,13 @@
 // The menu's check marks: GTK toggles a check item by itself when it is
 // activated, and setting a check item activates it. The shell's own states are
 // authoritative; each widget is set from them with its handler blocked.
+//
+// The tray library watches for the tray host and fetches its own connection
+// to the session bus at the same time; when the host is seen first (a busy
+// start-up), its item never registers and the program would have no icon.
+// So the shell connects to the bus before the library does, and an item that
+// has not registered a few seconds after start-up while a host is there is
+// made anew.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
@@ -15,6 +22,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/about_text.h"
@@ -25,6 +33,11 @@
 namespace {
 
 constexpr const char* ICON_NAME = "sonabar";
+constexpr const char* TRAY_HOST = "org.kde.StatusNotifierWatcher";
+constexpr guint TRAY_LOOK_SECONDS = 2;  // between looks at the item's registration
+constexpr int TRAY_LOOKS = 10;
+constexpr int TRAY_ANSWER_MS = 1000;    // less than the time between looks
+constexpr int TRAY_REMAKES = 3;
 
 struct MenuEntry {
     uint32_t command;
@@ -48,6 +61,12 @@ GMainLoop* g_modal_loop;  // the loop of the dialog that is open, if any
 bool g_quit_requested;
 int g_quit_code;
 AppIndicator* g_indicator;
+GDBusConnection* g_session_bus;  // held from before the item exists
+guint g_tray_check;              // the looks at the item's registration
+int g_tray_looks;
+GCancellable* g_tray_question;   // the question to the host, while one is open
+AppIndicator* g_stale_indicators[TRAY_REMAKES];
+int g_tray_remakes;
 GtkWidget* g_menu;
 std::string g_icon_dir;  // icons next to an uninstalled binary, or empty
 
@@ -104,6 +123,87 @@ void shell_run_modal(GtkWidget* dialog) {
     gtk_widget_destroy(dialog);
 }
 
+void shell_indicator_make() {
+    g_indicator = app_indicator_new(ICON_NAME, ICON_NAME, APP_INDICATOR_CATEGORY_HARDWARE);
+    if (!g_icon_dir.empty()) app_indicator_set_icon_theme_path(g_indicator, g_icon_dir.c_str());
+    app_indicator_set_title(g_indicator, APP_TITLE);
+    app_indicator_set_icon_full(g_indicator, ICON_NAME, APP_TITLE);
+    if (g_menu != nullptr) {
+        app_indicator_set_menu(g_indicator, GTK_MENU(g_menu));
+        app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_ACTIVE);
+    }
+}
+
+// An item made anew leaves the old one disposed but not freed: the library
+// still holds a reference to it that it will never drop.
+void shell_indicator_remake() {
+    app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_PASSIVE);
+    g_object_run_dispose(G_OBJECT(g_indicator));
+    g_stale_indicators[g_tray_remakes++] = g_indicator;
+    shell_indicator_make();
+}
+
+void shell_tray_stop_looking() {
+    if (g_tray_check != 0) g_source_remove(g_tray_check);
+    g_tray_check = 0;
+}
+
+// Whether the host's list of items holds one of this program's connection:
+// hosts list an item as its bus name, alone or followed by its object path.
+bool shell_tray_items_hold_ours(GVariant* items) {
+    const char* ours = g_dbus_connection_get_unique_name(g_session_bus);
+    size_t length = ours != nullptr ? strlen(ours) : 0;
+    if (length == 0 || !g_variant_is_of_type(items, G_VARIANT_TYPE_STRING_ARRAY)) return false;
+    GVariantIter iter;
+    const char* item = nullptr;
+    g_variant_iter_init(&iter, items);
+    while (g_variant_iter_next(&iter, "&s", &item)) {
+        if (strncmp(item, ours, length) == 0 && (item[length] == '\0' || item[length] == '/')) return true;
+    }
+    return false;
+}
+
+// The host answers in order, so a registration sent before the question is
+// in the list it answers with.
+void shell_on_tray_items(GObject* bus, GAsyncResult* result, gpointer) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+    if (reply == nullptr) {
+        // No host: the library registers with one that comes later by itself.
+        // A host that does not answer is asked again at the next look.
+        if (g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+            g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER)) {
+            shell_tray_stop_looking();
+        }
+        g_error_free(error);
+        return;
+    }
+    GVariant* items = nullptr;
+    g_variant_get(reply, "(v)", &items);
+    if (shell_tray_items_hold_ours(items)) {
+        shell_tray_stop_looking();
+    } else {
+        shell_indicator_remake();
+        if (g_tray_remakes == TRAY_REMAKES) shell_tray_stop_looking();
+    }
+    g_variant_unref(items);
+    g_variant_unref(reply);
+}
+
+gboolean shell_on_tray_look(gpointer) {
+    gboolean registered = FALSE;
+    g_object_get(g_indicator, "connected", &registered, nullptr);
+    if (registered || ++g_tray_looks > TRAY_LOOKS) {
+        g_tray_check = 0;
+        return G_SOURCE_REMOVE;
+    }
+    g_dbus_connection_call(g_session_bus, TRAY_HOST, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+                           "Get", g_variant_new("(ss)", TRAY_HOST, "RegisteredStatusNotifierItems"),
+                           G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, TRAY_ANSWER_MS,
+                           g_tray_question, shell_on_tray_items, nullptr);
+    return G_SOURCE_CONTINUE;
+}
+
 }  // namespace
 
 void shell_create_window() {
@@ -131,17 +231,28 @@ void shell_error_box(const char* text, const char* detail) {
 
 void shell_tray_add() {
     if (!g_have_display) return;
-    g_indicator = app_indicator_new(ICON_NAME, ICON_NAME, APP_INDICATOR_CATEGORY_HARDWARE);
-    if (!g_icon_dir.empty()) app_indicator_set_icon_theme_path(g_indicator, g_icon_dir.c_str());
-    app_indicator_set_title(g_indicator, APP_TITLE);
-    app_indicator_set_icon_full(g_indicator, ICON_NAME, APP_TITLE);
+    g_session_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    shell_indicator_make();
+    if (g_session_bus != nullptr) {
+        g_tray_question = g_cancellable_new();
+        g_tray_check = g_timeout_add_seconds(TRAY_LOOK_SECONDS, shell_on_tray_look, nullptr);
+    }
 }
 
 void shell_tray_remove() {
-    if (g_indicator == nullptr) return;
-    app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_PASSIVE);
-    g_object_unref(g_indicator);
-    g_indicator = nullptr;
+    shell_tray_stop_looking();
+    if (g_tray_question != nullptr) {
+        g_cancellable_cancel(g_tray_question);
+        g_object_unref(g_tray_question);
+        g_tray_question = nullptr;
+    }
+    if (g_indicator != nullptr) {
+        app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_PASSIVE);
+        g_object_unref(g_indicator);
+        g_indicator = nullptr;
+    }
+    if (g_session_bus != nullptr) g_object_unref(g_session_bus);
+    g_session_bus = nullptr;
 }
 
 int shell_menu_load() {

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Fault: the tray host stalls - the StatusNotifier watcher is stopped
 # (SIGSTOP) before the program starts, so that its registration gets no
-# answer, and again while the program runs and menu commands arrive.
+# answer, and again while the program runs and menu commands arrive - or the
+# tray library's own connection to the bus arrives after it has seen the
+# host, as on a busy start-up (tests/tools/late_bus.c, preloaded, makes it
+# 500 ms late); the item would then never register.
 # Nothing lost means: the tick never waits for the tray - frames keep coming
 # at about 100 a second from start-up on and while the watcher is stopped;
 # the menu still works (Peak and 16-bit toggle their check marks, and
-# 16-bit switches the frames); and Exit from the menu, or SIGTERM, ends the
+# 16-bit switches the frames); the item registers all the same when the
+# library's connection is late, and its menu works; and Exit from the menu, or SIGTERM, ends the
 # program within 2 s with exit code 0, the dark display last, the port
 # released and no process left.
 . "$(dirname "$0")/lib.sh"
@@ -55,5 +59,20 @@ check "watcher stopped: 16-bit switched the frames" frames switch "$log" "$switc
 check "watcher stopped: frames keep their 10 ms pace" pace "$log" "$stopped"
 end_orderly "watcher stopped, then Exit from the menu" "$log" menu
 kill -CONT "$watcher"
-check "nothing on stderr" [ ! -s "$ITEST_DIR/early.err" -a ! -s "$ITEST_DIR/running.err" ]
+check "nothing on stderr" quiet "$ITEST_DIR/early.err" "$ITEST_DIR/running.err"
+
+# The tray library's connection to the bus arrives late: its first item misses
+# the watcher, and the program makes a new one.
+start_port late
+log="$ITEST_DIR/late.log"
+: >"$ITEST_DIR/items"
+LD_PRELOAD="$(dirname "$FAKE_PARPORT")/late_bus.so" ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0" \
+    start_sonabar late -port="$ITEST_DIR/late/parport0"
+check "library's connection late: the library missed the watcher (its complaint is on stderr)" \
+    wait_until 5 grep -q -F "$TRAY_LIBRARY_COMPLAINT" "$ITEST_DIR/late.err"
+check "library's connection late: the item registers all the same" wait_until 10 test -s "$ITEST_DIR/items"
+tray click Peak
+check "library's connection late: the menu works" wait_until 5 state_is Peak 1
+end_orderly "library's connection late, then Exit from the menu" "$log" menu
+check "library's connection late: nothing else on stderr" quiet "$ITEST_DIR/late.err"
 finish
