@@ -23,7 +23,7 @@ wait_until 10 test -s "$ITEST_DIR/items" || log "the tray item did not register"
 tray click About
 check "about: the box is open" wait_until 10 sh -c "xdotool search --onlyvisible --name '^About$' >/dev/null"
 end_orderly "SIGTERM with the About box open" "$ITEST_DIR/about.log"
-check "about: nothing on stderr" [ ! -s "$ITEST_DIR/about.err" ]
+check "about: nothing on stderr" quiet "$ITEST_DIR/about.err"
 
 # Start-up: the signal after each delay from the program's exec.
 for delay in 0 0.005 0.02 0.05 0.1 0.2 0.35 0.6; do
@@ -44,7 +44,7 @@ for delay in 0 0.005 0.02 0.05 0.1 0.2 0.35 0.6; do
             check "$name: the last writes are control 0, then data 0" ends_dark "$log"
             check "$name: the port released and closed" [ "$(tail -2 "$log" | cut -d' ' -f2 | tr '\n' ' ')" = "release close " ]
         fi
-        check "$name: nothing on stderr" [ ! -s "$ITEST_DIR/$name.err" ]
+        check "$name: nothing on stderr" quiet "$ITEST_DIR/$name.err"
     else
         check "$name: ended before taking the port (exit $EXIT_CODE), nothing written" \
             [ "$(frames count "$log" data)" = 0 ]
