@@ -151,6 +151,9 @@ start_audio() {
     wait_until 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { log "FAIL: pipewire did not start"; exit 1; }
     bg wireplumber >"$ITEST_DIR/wireplumber.log" 2>&1
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
+    # The clients polled below make "pulse" too; pipewire-pulse gives up if
+    # it finds the directory missing and then cannot make it.
+    mkdir -m 0700 "$XDG_RUNTIME_DIR/pulse"
     bg pipewire-pulse >"$ITEST_DIR/pipewire-pulse.log" 2>&1
     AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
     # A busy machine can take a while to bring the graph up.
