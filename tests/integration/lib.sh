@@ -203,6 +203,8 @@ start_display() {
 }
 
 tray() { "$PYTHON" "$ITEST_TOOLS/tray_menu.py" "$ITEST_DIR/items" "$@"; }
+# state_is ITEM STATE: the menu item's check mark as the tray host reads it (1, 0, or -1 for none).
+state_is() { [ "$(tray state "$1")" = "$2" ]; }
 
 # quiet FILE...: the program's stderr holds nothing - apart, with a display, from
 # the tray library's complaint when its connection to the bus came after it

@@ -14,7 +14,6 @@ start_bus
 start_display
 export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
 
-state_is() { [ "$(tray state "$1")" = "$2" ]; }
 
 # The node disappears after 150 writes, under a program with its tray icon.
 start_port vanish --vanish-after=150

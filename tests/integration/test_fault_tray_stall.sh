@@ -20,7 +20,6 @@ start_display
 export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
 watcher=$(pgrep -f -n "sni_watcher.py $ITEST_DIR/items")
 
-state_is() { [ "$(tray state "$1")" = "$2" ]; }
 # pace LOG FROM: the median interval between frames from FROM on is about 10 ms.
 pace() {
     local median count

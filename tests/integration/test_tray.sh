@@ -14,7 +14,6 @@ export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
 
 about_windows_are() { [ "$(xdotool search --onlyvisible --name '^About$' 2>/dev/null | wc -l)" = "$1" ]; }
 dialog_open() { xdotool search --onlyvisible --name '^Sonabar$' >/dev/null 2>&1; }
-state_is() { [ "$(tray state "$1")" = "$2" ]; }
 press() { timeout 10 xdotool windowfocus --sync "$1" && xdotool key "$2"; }
 
 start_port tray
