@@ -8,8 +8,12 @@ constexpr uint32_t TICK_PERIOD_MS = 10;
 constexpr const char* DRIVER_ERROR_TEXT = "Error loading kernel-mode I/O-driver!";
 constexpr const char* APP_TITLE = "Sonabar";
 
+// What app_run returns: 0 after an orderly end, APP_START_FAILED when start-up
+// could not complete (the Windows entry returns 0 in every case, as designed).
+constexpr int APP_START_FAILED = 1;
+
 // Start-up, loop and shutdown; `arguments` is the command line after the
-// program name. Returns the exit code (always 0).
+// program name. Returns the exit code.
 int app_run(const char* arguments);
 
 // A menu command (the whole command identifier), on the UI thread.

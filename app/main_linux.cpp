@@ -5,7 +5,7 @@
 
 #include "app/app.h"
 #include "app/command_line.h"
-#include "audio/wave_in_linux.h"
+#include "audio/capture_linux.h"
 #include "port/port_linux.h"
 #include "preview/preview_linux.h"
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         std::printf("sonabar %s\n", SONABAR_VERSION);
         return 0;
     }
-    if (line.device != nullptr) wave_in_set_device_name(line.device);
+    if (line.device != nullptr) capture_use_device(line.device);
     if (line.port != nullptr) port_set_device_path(line.port);
     if (line.preview) preview_start(line.preview_edge ? BOARD_LATCH_EDGE : BOARD_LATCH_TRANSPARENT);
     int code = app_run(line.arguments.c_str());

@@ -310,7 +310,7 @@ void shell_run_about() {
     gtk_container_set_border_width(GTK_CONTAINER(row), 12);
     GtkWidget* icon = gtk_image_new_from_icon_name(ICON_NAME, GTK_ICON_SIZE_DIALOG);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
-    GtkWidget* text = gtk_label_new(ABOUT_TEXT);
+    GtkWidget* text = gtk_label_new(ABOUT_TEXT_LINUX);
     gtk_label_set_xalign(GTK_LABEL(text), 0.0f);
     gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), text, TRUE, TRUE, 0);

@@ -193,6 +193,8 @@ void capture_open() {
     g_capture_open = true;
 }
 
+int32_t capture_listen(int32_t source) { return source == LISTEN_INPUT ? 0 : 1; }
+
 void capture_set_block_handler(BlockHandler handler) {
     g_block_handler.store(handler, std::memory_order_relaxed);
 }

@@ -16,6 +16,16 @@ void capture_start();
 void capture_stop();
 void capture_close();
 
+// What the program listens to. The Windows edition records the default input
+// only; the Linux edition can also record what the default output plays.
+constexpr int32_t LISTEN_INPUT = 0;
+constexpr int32_t LISTEN_PLAYING = 1;
+
+// Chooses what to listen to: before capture_open, the source it will open;
+// while recording, a switch at once (the new source's blocks follow a silent
+// one). 0 when done, 1 when this edition cannot listen to `source`.
+int32_t capture_listen(int32_t source);
+
 // The device's completion callback: stores and signals only.
 void wave_in_callback(WaveInHandle device, uint32_t message, uintptr_t instance, uintptr_t param1,
                       uintptr_t param2);

@@ -32,7 +32,7 @@
 
 #include "audio/pace.h"
 #include "audio/wave_in.h"
-#include "audio/wave_in_linux.h"
+#include "audio/capture_linux.h"
 
 namespace {
 
@@ -379,10 +379,12 @@ void wave_release(snd_pcm_t* pcm, int wake_fd) {
 
 }  // namespace
 
-void wave_in_set_device_name(const char* name) {
+void capture_use_device(const char* name) {
     g_device_name = name;
     g_device_named = true;
 }
+
+bool capture_server_answers() { return false; }
 
 int wave_in_open(WaveInHandle* device, const WaveFormat* format, WaveInCallback callback,
                  uintptr_t instance) {

@@ -10,7 +10,7 @@
 #include <atomic>
 
 #include "audio/wave_in.h"
-#include "audio/wave_in_linux.h"
+#include "audio/capture_linux.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ protected:
     void SetUp() override {
         g_event_count = 0;
         g_caller = pthread_self();
-        wave_in_set_device_name("null");
+        capture_use_device("null");
         for (int i = 0; i < BUFFERS; ++i) {
             headers_[i] = WaveHeader{};
             headers_[i].lpData = data_[i];
@@ -58,7 +58,7 @@ protected:
         if (device_ != nullptr) {
             EXPECT_EQ(wave_in_close(device_), 0);
         }
-        wave_in_set_device_name("default");
+        capture_use_device("default");
     }
     void queue_all() {
         for (WaveHeader& header : headers_) {
@@ -147,10 +147,10 @@ TEST_F(WaveInLinux, CloseEndsRecordingWithBuffersStillQueued) {
 
 TEST(WaveInLinuxOpen, RefusesAMissingDeviceAndFormatsItCannotRecord) {
     WaveInHandle device = nullptr;
-    wave_in_set_device_name("sonabar_no_such_device");
+    capture_use_device("sonabar_no_such_device");
     EXPECT_EQ(wave_in_open(&device, &FORMAT, record, 0), 2);
     EXPECT_EQ(device, nullptr);
-    wave_in_set_device_name("null");
+    capture_use_device("null");
     WaveFormat eight_bit = FORMAT;
     eight_bit.wBitsPerSample = 8;
     eight_bit.nBlockAlign = 1;
@@ -158,7 +158,7 @@ TEST(WaveInLinuxOpen, RefusesAMissingDeviceAndFormatsItCannotRecord) {
     WaveFormat not_pcm = FORMAT;
     not_pcm.wFormatTag = 3;
     EXPECT_EQ(wave_in_open(&device, &not_pcm, record, 0), 32);
-    wave_in_set_device_name("default");
+    capture_use_device("default");
 }
 
 }  // namespace
