@@ -21,7 +21,8 @@
 // device and only then releases the memory and the event. Should the device
 // refuse to close, it may still hold the buffers: they are then left allocated
 // rather than freed under it.
-#include "audio/capture.h"
+#include "audio/capture_ring.h"
+#include "audio/capture_ring_inspect.h"
 
 #include <atomic>
 

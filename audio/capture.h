@@ -1,14 +1,15 @@
-// The capture ring: eight 4,096-byte buffers circulating between the wave
-// input device and a worker thread that hands each completed block to the
-// block handler. All operations are called from the controlling (UI) thread,
-// report nothing and return quietly when their state does not apply.
+// The capture: records the sound input from start-up to shutdown and hands
+// every completed block (2,048 mono 16-bit samples at 44,100 Hz, 4,096 bytes)
+// to the block handler, one at a time, on a thread of its own; when that
+// thread falls behind, the newest block wins. All operations are called from
+// the controlling (UI) thread, report nothing and return quietly when their
+// state does not apply. One implementation per edition: the Windows edition's
+// ring of eight buffers over waveIn (capture.cpp), the Linux edition's
+// recording through PipeWire or ALSA (listen.cpp).
 #pragma once
 #include <cstdint>
-#include "audio/wave_header.h"
-#include "audio/wave_in.h"
 
-constexpr int CAPTURE_BUFFERS = 8;
-constexpr uint32_t CAPTURE_BUFFER_BYTES = 4096;  // 2,048 mono 16-bit samples
+#include "audio/wave_header.h"
 
 void capture_open();
 void capture_set_block_handler(BlockHandler handler);
@@ -25,14 +26,3 @@ constexpr int32_t LISTEN_PLAYING = 1;
 // while recording, a switch at once (the new source's blocks follow a silent
 // one). 0 when done, 1 when this edition cannot listen to `source`.
 int32_t capture_listen(int32_t source);
-
-// The device's completion callback: stores and signals only.
-void wave_in_callback(WaveInHandle device, uint32_t message, uintptr_t instance, uintptr_t param1,
-                      uintptr_t param2);
-// The worker thread's entry; returns 0 when it ends.
-uint32_t capture_worker(void* parameter);
-
-// Introspection for tests.
-bool capture_is_open();
-bool capture_is_running();
-WaveHeader* capture_header(int index);

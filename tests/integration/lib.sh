@@ -206,12 +206,15 @@ tray() { "$PYTHON" "$ITEST_TOOLS/tray_menu.py" "$ITEST_DIR/items" "$@"; }
 # state_is ITEM STATE: the menu item's check mark as the tray host reads it (1, 0, or -1 for none).
 state_is() { [ "$(tray state "$1")" = "$2" ]; }
 
-# quiet FILE...: the program's stderr holds nothing - apart, with a display, from
-# the tray library's complaint when its connection to the bus came after it
-# had seen the tray host (a start-up race inside the library, more likely on a
-# busy machine; the program makes a new item then).
+# quiet FILE...: the program's stderr holds nothing but the line naming what
+# it listens to - apart, with a display, from the tray library's complaint
+# when its connection to the bus came after it had seen the tray host (a
+# start-up race inside the library, more likely on a busy machine; the program
+# makes a new item then).
 TRAY_LIBRARY_COMPLAINT="g_dbus_proxy_new: assertion 'G_IS_DBUS_CONNECTION (connection)' failed"
-quiet() { [ -z "$(cat "$@" | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" | grep -v '^$')" ]; }
+quiet() {
+    [ -z "$(cat "$@" | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" | grep -v -e '^$' -e '^sonabar: listening to ')" ]
+}
 
 # start_sonabar NAME ARGS...: runs the program in the background, output in
 # $ITEST_DIR/NAME.out and NAME.err; its pid in SONABAR_PID.

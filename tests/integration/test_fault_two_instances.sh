@@ -55,5 +55,5 @@ check "the port is free again: a new instance claims it at once" \
     wait_until 3 sh -c "grep -q ' claim 3$' '$log'"
 sleep 0.3
 end_orderly "third" "$log"
-check "nothing on the first and third instances' stderr" [ ! -s "$ITEST_DIR/first.err" -a ! -s "$ITEST_DIR/third.err" ]
+check "nothing on the first and third instances' stderr" quiet "$ITEST_DIR/first.err" "$ITEST_DIR/third.err"
 finish

@@ -12,7 +12,7 @@
 #include "app/app.h"
 #include "app/options.h"
 #include "app/shell.h"
-#include "audio/capture.h"
+#include "audio/capture_ring_inspect.h"
 #include "audio/analysis.h"
 #include "meter/meter.h"
 #include "port/port.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/capture.h"
+#include "audio/capture_ring_inspect.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_wave_in.h"
 

@@ -1,0 +1,207 @@
+// The Linux edition's capture: the block relay (blocks made from any pieces,
+// the newest winning, silence first, nothing torn between real threads) and
+// the capture over a scripted sound input (the path taken and told, a lost
+// input falling silent and coming back, switching what is heard).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "audio/block_relay.h"
+#include "audio/capture.h"
+#include "audio/capture_linux.h"
+#include "audio/sound_input.h"
+#include "tests/fakes/fake_sound_input.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Appends one block whose every sample is `value`, in pieces of `piece`.
+bool append_block(int16_t value, uint32_t piece) {
+    std::vector<int16_t> samples(RELAY_BLOCK_SAMPLES, value);
+    bool completed = false;
+    for (uint32_t at = 0; at < RELAY_BLOCK_SAMPLES; at += piece) {
+        uint32_t count = RELAY_BLOCK_SAMPLES - at < piece ? RELAY_BLOCK_SAMPLES - at : piece;
+        completed = relay_append(samples.data() + at, count) || completed;
+    }
+    return completed;
+}
+
+int16_t first_sample(const WaveHeader* h) { return reinterpret_cast<const int16_t*>(h->lpData)[0]; }
+
+bool uniform(const WaveHeader* h) {
+    const int16_t* s = reinterpret_cast<const int16_t*>(h->lpData);
+    for (uint32_t i = 1; i < RELAY_BLOCK_SAMPLES; ++i) {
+        if (s[i] != s[0]) return false;
+    }
+    return h->dwBufferLength == 2 * RELAY_BLOCK_SAMPLES;
+}
+
+TEST(BlockRelay, MakesBlocksFromAnyPiecesLetsTheNewestWinAndPutsSilenceFirst) {
+    relay_reset();
+    EXPECT_EQ(relay_take(), nullptr);
+    EXPECT_TRUE(append_block(7, 1000));   // 1,000 + 1,000 + 48
+    ASSERT_NE(relay_take(), nullptr);
+    EXPECT_EQ(relay_take(), nullptr);     // taken once only
+    int16_t half[RELAY_BLOCK_SAMPLES / 2] = {};
+    EXPECT_FALSE(relay_append(half, RELAY_BLOCK_SAMPLES / 2));
+    relay_restart_block();                // the half block is dropped ...
+    for (int16_t v : {1, 2, 3}) append_block(v, 941);
+    WaveHeader* newest = relay_take();    // ... and three blocks later only the third is there
+    ASSERT_NE(newest, nullptr);
+    EXPECT_TRUE(uniform(newest));
+    EXPECT_EQ(first_sample(newest), 3);
+    EXPECT_EQ(relay_take(), nullptr);
+    append_block(4, RELAY_BLOCK_SAMPLES);
+    relay_request_silence();              // a block recorded before the request is not shown after it
+    WaveHeader* silent = relay_take();
+    ASSERT_NE(silent, nullptr);
+    EXPECT_TRUE(uniform(silent));
+    EXPECT_EQ(first_sample(silent), 0);
+    EXPECT_EQ(relay_take(), nullptr);
+    append_block(5, 300);
+    EXPECT_EQ(first_sample(relay_take()), 5);
+}
+
+// For the thread sanitizer above all: a recording thread and a reading thread
+// flat out, with silence requested from a third; every block read is whole
+// and newer than the one before.
+TEST(BlockRelay, NoBlockIsTornOrOutOfOrderBetweenThreads) {
+    relay_reset();
+    constexpr int BLOCKS = 3000;
+    std::atomic<bool> done{false};
+    std::thread recorder([&] {
+        for (int b = 1; b <= BLOCKS; ++b) append_block(static_cast<int16_t>(b), 97 + b % 900);
+        done.store(true);
+    });
+    std::thread silencer([&] {
+        while (!done.load()) {
+            relay_request_silence();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    int last = 0, taken = 0;
+    bool torn = false, backwards = false;
+    while (!done.load() || relay_take() != nullptr) {
+        WaveHeader* h = relay_take();
+        if (h == nullptr) continue;
+        torn = torn || !uniform(h);
+        if (first_sample(h) == 0) continue;  // a silent block
+        backwards = backwards || first_sample(h) <= last;
+        last = first_sample(h);
+        ++taken;
+    }
+    recorder.join();
+    silencer.join();
+    EXPECT_FALSE(torn);
+    EXPECT_FALSE(backwards);
+    EXPECT_GT(taken, 0);
+}
+
+std::mutex g_seen_mutex;
+std::vector<int16_t> g_seen;  // the first sample of every block the handler got
+
+int32_t record_block(WaveHeader* header) {
+    std::lock_guard<std::mutex> lock(g_seen_mutex);
+    g_seen.push_back(first_sample(header));
+    return 1;
+}
+
+// Waits (a hang guard, not a timing assumption) until the handler has seen `count` blocks.
+std::vector<int16_t> seen_after(size_t count) {
+    for (int i = 0; i < 5000; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_seen_mutex);
+            if (g_seen.size() >= count) return g_seen;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard<std::mutex> lock(g_seen_mutex);
+    return g_seen;
+}
+
+// Opens and starts the capture over the scripted input; returns what it printed.
+std::string start(const char* device, bool server, int32_t source) {
+    fake_sound_input_reset();
+    g_fake_server_answers = server;
+    {
+        std::lock_guard<std::mutex> lock(g_seen_mutex);
+        g_seen.clear();
+    }
+    capture_use_device(device);
+    capture_listen(source);
+    testing::internal::CaptureStderr();
+    capture_open();
+    capture_set_block_handler(record_block);
+    capture_start();
+    return testing::internal::GetCapturedStderr();
+}
+
+TEST(Listen, TakesThePipeWireServerWhenOneAnswersAndSaysWhich) {
+    struct Case {
+        const char* device;
+        bool server;
+        int32_t source;
+        Strings calls;
+        const char* told;
+    } cases[] = {
+        {nullptr, true, LISTEN_INPUT, {"pipewire_connect", "pipewire_start input"},
+         "sonabar: listening to the default input through PipeWire\n"},
+        {nullptr, true, LISTEN_PLAYING, {"pipewire_connect", "pipewire_start playing"},
+         "sonabar: listening to what is playing through PipeWire\n"},
+        {nullptr, false, LISTEN_INPUT, {"pipewire_connect", "alsa_start default"},
+         "sonabar: listening to the default input through ALSA (no PipeWire server answered)\n"},
+        {nullptr, false, LISTEN_PLAYING, {"pipewire_connect", "alsa_start default"},
+         "what is playing cannot be heard without a PipeWire server"},
+        {"hw:1", true, LISTEN_INPUT, {"alsa_start hw:1"}, "sonabar: listening to the ALSA capture device \"hw:1\"\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.told);
+        std::string told = start(c.device, c.server, c.source);
+        EXPECT_EQ(fake_sound_input_calls(), c.calls);
+        EXPECT_NE(told.find(c.told), std::string::npos) << told;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(capture_listen(LISTEN_PLAYING), c.server && c.device == nullptr ? 0 : 1);
+        testing::internal::GetCapturedStderr();
+        capture_close();
+    }
+}
+
+TEST(Listen, ALostInputFallsSilentIsToldOnceAndComesBackAndASwitchIsSilentBetween) {
+    start(nullptr, true, LISTEN_INPUT);
+    int16_t piece[RELAY_BLOCK_SAMPLES];
+    for (int16_t& s : piece) s = 9;
+    listen_samples(piece, RELAY_BLOCK_SAMPLES);
+    ASSERT_EQ(seen_after(1).size(), 1u);
+    listen_lost("the PipeWire server went away");
+    testing::internal::CaptureStderr();
+    listen_lost("the PipeWire server went away");  // told once
+    listen_back();
+    listen_back();
+    std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "sonabar: the sound input is back: listening to the default input through PipeWire\n");
+
+    fake_sound_input_reset();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(capture_listen(LISTEN_PLAYING), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "sonabar: listening to what is playing through PipeWire\n");
+    EXPECT_EQ(fake_sound_input_calls(), (Strings{"pipewire_stop", "pipewire_start playing"}));
+    for (int16_t& s : piece) s = 11;
+    listen_samples(piece, RELAY_BLOCK_SAMPLES);
+    // The block before the loss, silence (requests made before a wake are one), then the new source.
+    std::vector<int16_t> seen = seen_after(3);
+    while (seen.back() != 11 && seen.size() < 10) seen = seen_after(seen.size() + 1);
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front(), 9);
+    EXPECT_EQ(seen.back(), 11);
+    for (size_t i = 1; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i], 0) << i;
+    capture_close();
+    EXPECT_EQ(fake_sound_input_calls(),
+              (Strings{"pipewire_stop", "pipewire_start playing", "pipewire_stop", "pipewire_close"}));
+}
+
+}  // namespace
