@@ -80,14 +80,6 @@ uint32_t listen_worker(void*) {
     }
 }
 
-// The recording thread has stopped: what it left half-done is dropped, and a
-// silent block tells the display.
-void listen_fall_silent() {
-    relay_restart_block();
-    relay_request_silence();
-    ring_event_set(g_block_event);
-}
-
 }  // namespace
 
 void capture_use_device(const char* name) { g_device = name; }
@@ -161,7 +153,7 @@ int32_t capture_listen(int32_t source) {
     g_source.store(source, std::memory_order_relaxed);
     if (g_recording) {
         pipewire_stop();
-        listen_fall_silent();
+        listen_silence();
         pipewire_start(source);
     }
     listen_tell_path("");
@@ -174,8 +166,16 @@ void listen_samples(const int16_t* samples, uint32_t count) {
 
 void listen_gap() { relay_restart_block(); }
 
+// What the recording thread left half-done is dropped, and a silent block
+// tells the display.
+void listen_silence() {
+    relay_restart_block();
+    relay_request_silence();
+    ring_event_set(g_block_event);
+}
+
 void listen_lost(const char* cause) {
-    listen_fall_silent();
+    listen_silence();
     if (g_lost.exchange(true, std::memory_order_relaxed)) return;
     std::fprintf(stderr, "sonabar: no sound from the input: %s; the LEDs stay dark until it is back\n", cause);
     std::fflush(stderr);

@@ -31,6 +31,8 @@ void alsa_stop();
 void listen_samples(const int16_t* samples, uint32_t count);
 // A gap in the sound (an overrun, a new stream): the part-filled block is dropped.
 void listen_gap();
+// No sound comes for now (the stream is moving to another input, say).
+void listen_silence();
 // The input cannot be opened or is gone, with the cause in a few words.
 void listen_lost(const char* cause);
 // The input records again.

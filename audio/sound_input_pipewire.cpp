@@ -80,12 +80,16 @@ void pipewire_on_state(void*, pw_stream_state, pw_stream_state state, const char
         case PW_STREAM_STATE_STREAMING:
             g_streamed = true;
             pipewire_disarm(g_unlinked);
-            listen_gap();  // the part-filled block is from before the gap
             listen_back();
             break;
         case PW_STREAM_STATE_PAUSED:
-            // Unlinked: the input went away, or the stream is moving to another one.
-            if (g_streamed) pipewire_arm(g_unlinked, UNLINKED_GRACE_NS);
+            // Unlinked: the input went away, or the stream is moving to another
+            // one. Either way no sound comes now; only an input that stays away
+            // is told as lost.
+            if (g_streamed) {
+                listen_silence();
+                pipewire_arm(g_unlinked, UNLINKED_GRACE_NS);
+            }
             break;
         case PW_STREAM_STATE_ERROR:
             listen_lost(error != nullptr ? error : "the PipeWire stream failed");
