@@ -1,7 +1,9 @@
-// The recording buffer header shared by the capture ring, the wave input
-// device and the block handler. It has the shape and field names of the
-// platform's wave header record (32 bytes on 32-bit Windows, 48 on 64-bit), so
-// the Windows device hands the very same record to the system.
+// The record that carries a block of sound to the block handler: the
+// Windows edition's capture ring and wave input device use it as the
+// platform's wave header record (the same shape and field names, 32 bytes on
+// 32-bit Windows, 48 on 64-bit, so the device hands the very same record to
+// the system); the Linux edition's block relay fills in just the buffer and
+// its length.
 #pragma once
 #include <cstdint>
 
@@ -12,7 +14,7 @@ struct WaveHeader {
     uintptr_t dwUser;
     uint32_t dwFlags;          // WHDR_* below, kept by the device
     uint32_t dwLoops;
-    WaveHeader* lpNext;        // reserved for the device (the Linux device links its queue here)
+    WaveHeader* lpNext;        // reserved for the device
     uintptr_t reserved;
 };
 
