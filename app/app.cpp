@@ -95,15 +95,18 @@ int app_run(const char* arguments) {
 
     g_platform_kind = detect_platform();
     // Direct port output needs no driver: the process writes the port itself.
-    if (g_platform_kind != PLATFORM_DIRECT && driver_open() == DRIVER_UNAVAILABLE) {
-        shell_error_box(DRIVER_ERROR_TEXT, driver_failure_reason());
-        return 0;
+    int32_t driver = g_platform_kind != PLATFORM_DIRECT ? driver_open() : DRIVER_OPENED;
+    if (driver == DRIVER_INTERRUPTED) return 0;  // asked to end while the port was being taken
+    if (driver == DRIVER_UNAVAILABLE) {
+        const char* headline = driver_failure_headline();
+        shell_error_box(headline != nullptr ? headline : DRIVER_ERROR_TEXT, driver_failure_reason());
+        return APP_START_FAILED;
     }
 
     shell_tray_add();
     if (shell_menu_load() != 0) {
         app_release(false, false);
-        return 0;
+        return APP_START_FAILED;
     }
 
     options_apply(arguments);
@@ -118,7 +121,7 @@ int app_run(const char* arguments) {
     if (timer_id == 0) {
         g_ticks_enabled.store(false);
         app_release(true, true);
-        return 0;
+        return APP_START_FAILED;
     }
 
     frame_port_startup();

@@ -134,13 +134,24 @@ TEST_F(AppTest, OptionsAreCaseSensitiveSubstringsPeakFirst) {
 }
 
 TEST_F(AppTest, DriverUnavailableShowsTheMessageAndStopsBeforeTheTray) {
-    g_fake_driver_result = DRIVER_UNAVAILABLE;
-    g_fake_driver_reason = "no such device";
+    // The platform's own headline where it has one, else the design's message.
+    for (const char* headline : {static_cast<const char*>(nullptr), "sonabar: cannot use the parallel port /x"}) {
+        SetUp();
+        g_fake_driver_result = DRIVER_UNAVAILABLE;
+        g_fake_driver_reason = "no such device";
+        g_fake_driver_headline = headline;
+        EXPECT_EQ(app_run("-peak"), APP_START_FAILED);
+        EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
+        EXPECT_STREQ(g_fake_error_text, headline != nullptr ? headline : "Error loading kernel-mode I/O-driver!");
+        EXPECT_STREQ(g_fake_error_detail, "no such device");
+        EXPECT_TRUE(fake_log_port_writes().empty());
+    }
+}
+
+TEST_F(AppTest, AQuitWhileThePortIsTakenEndsQuietly) {
+    g_fake_driver_result = DRIVER_INTERRUPTED;
     EXPECT_EQ(app_run("-peak"), 0);
-    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
-    EXPECT_STREQ(g_fake_error_text, "Error loading kernel-mode I/O-driver!");
-    EXPECT_STREQ(g_fake_error_detail, "no such device");
-    EXPECT_TRUE(fake_log_port_writes().empty());
+    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open"}));
 }
 
 TEST_F(AppTest, DriverStartedOrOpenedBothGoOn) {
@@ -163,7 +174,7 @@ TEST_F(AppTest, DirectPortOutputNeedsNoDriver) {
 
 TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
     g_fake_menu_load_result = 1;
-    EXPECT_EQ(app_run("-peak -16bit"), 0);
+    EXPECT_EQ(app_run("-peak -16bit"), APP_START_FAILED);
     EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "tray_add",
                                                   "menu_load", "tray_remove", "driver_close"}));
     EXPECT_EQ(g_peak_mode.load(), 0);  // options are not applied
@@ -172,7 +183,7 @@ TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
 TEST_F(AppTest, TimerFailureUndoesCaptureTrayAndMenuInShutdownOrder) {
     g_fake_timer_id = 0;
     g_fake_wave.log_calls = true;
-    EXPECT_EQ(app_run(""), 0);
+    EXPECT_EQ(app_run(""), APP_START_FAILED);
     std::vector<std::string> tail;
     bool after = false;
     for (const std::string& s : steps()) {
