@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "app/choices.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "app/tick_timer.h"
@@ -78,6 +79,20 @@ void app_command(uint32_t command) {
             app_toggle_option(g_sixteen_mode);
             frame_dark_display();
             break;
+        case MENU_LISTEN_INPUT:
+            choices_listen(LISTEN_INPUT);
+            break;
+        case MENU_LISTEN_PLAYING:
+            choices_listen(LISTEN_PLAYING);
+            break;
+        case MENU_GAIN_NORMAL:
+        case MENU_GAIN_6_DB:
+        case MENU_GAIN_12_DB:
+        case MENU_GAIN_18_DB:
+        case MENU_GAIN_AUTO:
+        case MENU_GAIN_OWN:
+            choices_gain(command);
+            break;
         case MENU_ABOUT:
             // Tray commands still arrive while the box runs its own loop.
             if (g_about_open) break;
@@ -110,6 +125,7 @@ int app_run(const char* arguments) {
     }
 
     options_apply(arguments);
+    choices_apply();
 
     // Without a usable input device the program runs on with a dark display.
     capture_open();
