@@ -13,7 +13,17 @@
 
 namespace {
 
-enum OptionName { OPT_PEAK, OPT_SIXTEEN, OPT_DEVICE, OPT_PORT, OPT_PREVIEW, OPT_LISTEN, OPT_GAIN, OPT_HELP, OPT_VERSION };
+enum OptionName {
+    OPT_PEAK,
+    OPT_SIXTEEN,
+    OPT_DEVICE,
+    OPT_PORT,
+    OPT_PREVIEW,
+    OPT_LISTEN,
+    OPT_GAIN,
+    OPT_HELP,
+    OPT_VERSION,
+};
 
 enum OptionValue {
     VALUE_NONE,      // a flag: "=..." is refused
@@ -174,7 +184,10 @@ int command_line_parse(int argc, const char* const* argv, CommandLine* line) {
         if (spec->value == VALUE_REQUIRED && value == nullptr) value = "";
         if (command_line_take(*spec, spelled, value, line) != 0) return 1;
     }
-    line->arguments = line->peak && line->sixteen ? "-peak -16bit" : line->peak ? "-peak" : line->sixteen ? "-16bit" : "";
+    line->arguments = line->peak && line->sixteen ? "-peak -16bit"
+                      : line->peak                ? "-peak"
+                      : line->sixteen             ? "-16bit"
+                                                  : "";
     if (line->listen == LISTEN_PLAYING && line->device != nullptr) {
         line->error = "-listen=playing cannot be used with -device=: an ALSA capture device has no "
                       "\"what is playing\" (leave out -device= to record what the desktop plays)";
