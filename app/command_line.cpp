@@ -37,14 +37,14 @@ enum OptionDashes {
     DASHES_SINGLE,  // "-name" only
 };
 
-struct OptionSpec {
+struct KnownOption {
     const char* name;
     OptionName option;
     OptionValue value;
     OptionDashes dashes;
 };
 
-constexpr OptionSpec OPTIONS[] = {
+constexpr KnownOption OPTIONS[] = {
     {"peak", OPT_PEAK, VALUE_NONE, DASHES_BOTH},
     {"16bit", OPT_SIXTEEN, VALUE_NONE, DASHES_BOTH},
     {"device", OPT_DEVICE, VALUE_REQUIRED, DASHES_BOTH},
@@ -57,11 +57,11 @@ constexpr OptionSpec OPTIONS[] = {
     {"version", OPT_VERSION, VALUE_NONE, DASHES_DOUBLE},
 };
 
-const OptionSpec* command_line_find(const char* name, size_t length, bool double_dash) {
-    for (const OptionSpec& spec : OPTIONS) {
-        if (std::strlen(spec.name) != length || std::strncmp(spec.name, name, length) != 0) continue;
-        if (spec.dashes == (double_dash ? DASHES_SINGLE : DASHES_DOUBLE)) return nullptr;
-        return &spec;
+const KnownOption* command_line_find(const char* name, size_t length, bool double_dash) {
+    for (const KnownOption& known : OPTIONS) {
+        if (std::strlen(known.name) != length || std::strncmp(known.name, name, length) != 0) continue;
+        if (known.dashes == (double_dash ? DASHES_SINGLE : DASHES_DOUBLE)) return nullptr;
+        return &known;
     }
     return nullptr;
 }
@@ -89,8 +89,8 @@ bool command_line_decimal(const char* text, double* value) {
 
 // Takes one option with its value (null when the argument has no "=");
 // 0, or 1 with the reason in `line->error`. `spelled` is the option as typed.
-int command_line_take(const OptionSpec& spec, const std::string& spelled, const char* value, CommandLine* line) {
-    switch (spec.option) {
+int command_line_take(const KnownOption& known, const std::string& spelled, const char* value, CommandLine* line) {
+    switch (known.option) {
         case OPT_PEAK:
             line->peak = true;
             return 0;
@@ -170,19 +170,19 @@ int command_line_parse(int argc, const char* const* argv, CommandLine* line) {
         const char* name = argument + (double_dash ? 2 : 1);
         const char* equals = std::strchr(name, '=');
         size_t length = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
-        const OptionSpec* spec = command_line_find(name, length, double_dash);
-        if (spec == nullptr) {
+        const KnownOption* known = command_line_find(name, length, double_dash);
+        if (known == nullptr) {
             line->error = std::string("unknown option '") + argument + "'";
             return 1;
         }
         std::string spelled(argument, static_cast<size_t>(name - argument) + length);
         const char* value = equals != nullptr ? equals + 1 : nullptr;
-        if (spec->value == VALUE_NONE && value != nullptr) {
+        if (known->value == VALUE_NONE && value != nullptr) {
             line->error = spelled + " takes no value: '" + argument + "'";
             return 1;
         }
-        if (spec->value == VALUE_REQUIRED && value == nullptr) value = "";
-        if (command_line_take(*spec, spelled, value, line) != 0) return 1;
+        if (known->value == VALUE_REQUIRED && value == nullptr) value = "";
+        if (command_line_take(*known, spelled, value, line) != 0) return 1;
     }
     line->arguments = line->peak && line->sixteen ? "-peak -16bit"
                       : line->peak                ? "-peak"
