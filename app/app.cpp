@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "app/choices.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "app/tick_timer.h"
@@ -78,6 +79,20 @@ void app_command(uint32_t command) {
             app_toggle_option(g_sixteen_mode);
             frame_dark_display();
             break;
+        case MENU_LISTEN_INPUT:
+            choices_listen(LISTEN_INPUT);
+            break;
+        case MENU_LISTEN_PLAYING:
+            choices_listen(LISTEN_PLAYING);
+            break;
+        case MENU_GAIN_NORMAL:
+        case MENU_GAIN_6_DB:
+        case MENU_GAIN_12_DB:
+        case MENU_GAIN_18_DB:
+        case MENU_GAIN_AUTO:
+        case MENU_GAIN_OWN:
+            choices_gain(command);
+            break;
         case MENU_ABOUT:
             // Tray commands still arrive while the box runs its own loop.
             if (g_about_open) break;
@@ -95,18 +110,22 @@ int app_run(const char* arguments) {
 
     g_platform_kind = detect_platform();
     // Direct port output needs no driver: the process writes the port itself.
-    if (g_platform_kind != PLATFORM_DIRECT && driver_open() == DRIVER_UNAVAILABLE) {
-        shell_error_box(DRIVER_ERROR_TEXT, driver_failure_reason());
-        return 0;
+    int32_t driver = g_platform_kind != PLATFORM_DIRECT ? driver_open() : DRIVER_OPENED;
+    if (driver == DRIVER_INTERRUPTED) return 0;  // asked to end while the port was being taken
+    if (driver == DRIVER_UNAVAILABLE) {
+        const char* headline = driver_failure_headline();
+        shell_error_box(headline != nullptr ? headline : DRIVER_ERROR_TEXT, driver_failure_reason());
+        return APP_START_FAILED;
     }
 
     shell_tray_add();
     if (shell_menu_load() != 0) {
         app_release(false, false);
-        return 0;
+        return APP_START_FAILED;
     }
 
     options_apply(arguments);
+    choices_apply();
 
     // Without a usable input device the program runs on with a dark display.
     capture_open();
@@ -118,7 +137,7 @@ int app_run(const char* arguments) {
     if (timer_id == 0) {
         g_ticks_enabled.store(false);
         app_release(true, true);
-        return 0;
+        return APP_START_FAILED;
     }
 
     frame_port_startup();

@@ -1,27 +1,39 @@
-// The Linux edition's command line. The two display options keep their
-// substring matching over the "arguments part" (every argument joined with
-// spaces); the Linux extras are whole arguments of their own: "-device=NAME"
-// (the ALSA PCM to record from), "-port=PATH" (the parallel-port device node),
-// "-preview" or "-preview=edge" (the LEDs drawn in the terminal), "--help"
-// and "--version". Extras are left out of the arguments part, so that
-// a device name or path that happens to contain "-peak" switches nothing on.
+// The Linux edition's command line, in the usual Linux form: every option is
+// one whole argument, written with one dash as the program always took it
+// ("-peak") or with two as GNU programs do ("--peak"). The options: -peak and
+// -16bit (the display options), -device=NAME (an ALSA capture device),
+// -port=PATH (the parallel-port device node), -preview[=edge|transparent]
+// (the LEDs drawn in the terminal), -listen=input|playing (what to record),
+// -gain=N|auto (the sensitivity in dB, or automatic), --help (or -h) and
+// --version. Anything else is refused with a message naming the argument;
+// the last of a repeated option wins.
 #pragma once
+#include <cstdint>
 #include <string>
 
 struct CommandLine {
-    std::string arguments;      // the arguments part for "-peak" and "-16bit"
-    const char* device;         // "-device=" value, or null for the default PCM
-    const char* port;           // "-port=" value, or null for the default node
-    bool preview;               // "-preview": draw the LEDs in the terminal
-    bool preview_edge;          // "-preview=edge": the 16 LEDs behind edge-triggered latches
-    bool help;                  // "--help"
-    bool version;               // "--version"
-    std::string error;          // why the command line is unusable (parse result 1)
+    bool peak;              // -peak
+    bool sixteen;           // -16bit
+    std::string arguments;  // "-peak" and/or "-16bit", for the spine's display options
+    const char* device;     // -device= value, or null for the desktop's sound server
+    const char* port;       // -port= value, or null for the default node
+    bool preview;           // -preview: draw the LEDs in the terminal
+    bool preview_edge;      // -preview=edge: the 16 LEDs behind edge-triggered latches
+    int32_t listen;         // LISTEN_INPUT or LISTEN_PLAYING
+    bool gain_auto;         // -gain=auto
+    double gain_db;         // -gain=N (0 unless given)
+    bool help;              // --help or -h
+    bool version;           // --version
+    std::string error;      // why the command line is unusable (parse result 1)
 };
 
-// Parses argv[1..argc-1] into `line`; 0 when usable, 1 with `line->error` set.
-// The returned pointers point into argv.
+// Parses argv[1..argc-1] into `line`; 0 when usable, 1 with `line->error`
+// set. The returned pointers point into argv.
 int command_line_parse(int argc, const char* const* argv, CommandLine* line);
+
+// Recording what is playing needs a PipeWire server: 1 with `line->error`
+// set when -listen=playing was asked for and `server_answers` is false, else 0.
+int command_line_check_server(CommandLine* line, bool server_answers);
 
 // The text printed by "--help".
 const char* command_line_usage();

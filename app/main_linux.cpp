@@ -1,10 +1,15 @@
-// The Linux edition's entry: reads the command line (the display options, the
-// ALSA capture device, the parallel-port device node, the terminal preview,
-// --help, --version) and runs the program's spine.
+// The Linux edition's entry: reads the command line, refuses a bad one with
+// exit code 2 before anything is touched, hands the choices on (the capture
+// device, what to listen to, the sensitivity, the port node, the terminal
+// preview) and runs the program's spine, whose result is the exit code: 0
+// after an orderly end, 1 when start-up failed.
 #include <cstdio>
+#include <string>
 
 #include "app/app.h"
+#include "app/choices.h"
 #include "app/command_line.h"
+#include "audio/capture.h"
 #include "audio/capture_linux.h"
 #include "port/port_linux.h"
 #include "preview/preview_linux.h"
@@ -13,12 +18,20 @@
 #define SONABAR_VERSION "unknown"
 #endif
 
+namespace {
+
+constexpr int EXIT_BAD_COMMAND_LINE = 2;
+
+int main_refuse(const std::string& reason) {
+    std::fprintf(stderr, "sonabar: %s\nTry 'sonabar --help' for more information.\n", reason.c_str());
+    return EXIT_BAD_COMMAND_LINE;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     CommandLine line;
-    if (command_line_parse(argc, argv, &line) != 0) {
-        std::fprintf(stderr, "sonabar: %s\nTry 'sonabar --help' for more information.\n", line.error.c_str());
-        return 2;
-    }
+    if (command_line_parse(argc, argv, &line) != 0) return main_refuse(line.error);
     if (line.help) {
         std::fputs(command_line_usage(), stdout);
         return 0;
@@ -27,7 +40,14 @@ int main(int argc, char** argv) {
         std::printf("sonabar %s\n", SONABAR_VERSION);
         return 0;
     }
+    // Only -listen=playing asks whether a sound server answers.
+    if (line.listen == LISTEN_PLAYING && command_line_check_server(&line, capture_server_answers()) != 0) {
+        return main_refuse(line.error);
+    }
     if (line.device != nullptr) capture_use_device(line.device);
+    if (choices_start(line.listen, line.gain_auto, line.gain_db) != 0) {
+        return main_refuse("-listen=playing: this system's sound input cannot record what is playing");
+    }
     if (line.port != nullptr) port_set_device_path(line.port);
     if (line.preview) preview_start(line.preview_edge ? BOARD_LATCH_EDGE : BOARD_LATCH_TRANSPARENT);
     int code = app_run(line.arguments.c_str());

@@ -9,51 +9,50 @@
 // activated, and setting a check item activates it. The shell's own states are
 // authoritative; each widget is set from them with its handler blocked.
 //
-// The tray library watches for the tray host and fetches its own connection
-// to the session bus at the same time; when the host is seen first (a busy
-// start-up), its item never registers and the program would have no icon.
-// So the shell connects to the bus before the library does, and an item that
-// has not registered a few seconds after start-up while a host is there is
-// made anew.
+// Without a session bus there can be no tray item: the program says so in
+// one line and runs without one, rather than letting the tray library warn.
+// The icon is built into the program, so that a binary run from anywhere
+// shows it: GTK finds it among the program's resources, and the tray host,
+// another process, in a copy written to the user's runtime folder. An icon
+// installed in the desktop's theme may still take precedence.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/about_text.h"
 #include "app/app.h"
+#include "app/choices.h"
 #include "app/options.h"
 #include "app/shell.h"
+#include "app/tray_host_linux.h"
 
 namespace {
 
 constexpr const char* ICON_NAME = "sonabar";
-constexpr const char* TRAY_HOST = "org.kde.StatusNotifierWatcher";
-constexpr guint TRAY_LOOK_SECONDS = 2;  // between looks at the item's registration
-constexpr int TRAY_LOOKS = 10;
-constexpr int TRAY_ANSWER_MS = 1000;    // less than the time between looks
-constexpr int TRAY_REMAKES = 3;
+constexpr const char* ICON_RESOURCES = "/org/sonabar/icons";
+constexpr const char* ICON_RESOURCE = "/org/sonabar/icons/scalable/apps/sonabar.svg";
+
+enum EntryKind { ENTRY_PLAIN, ENTRY_CHECK, ENTRY_RADIO };
+enum EntryPlace { PLACE_MENU, PLACE_LISTEN, PLACE_SENSITIVITY };
 
 struct MenuEntry {
     uint32_t command;
     const char* label;
-    bool check;
+    EntryKind kind;
+    EntryPlace place;
     uint32_t state;
     GtkWidget* widget;
     gulong handler;
 };
 
-MenuEntry g_menu_entries[] = {
-    {MENU_ABOUT, "About", false, MENU_UNCHECKED, nullptr, 0},
-    {MENU_SIXTEEN, "16-bit", true, MENU_UNCHECKED, nullptr, 0},
-    {MENU_PEAK, "Peak", true, MENU_UNCHECKED, nullptr, 0},
-    {MENU_EXIT, "Exit", false, MENU_UNCHECKED, nullptr, 0},
-};
+constexpr const char* SUBMENU_LABELS[] = {nullptr, "Listen to", "Sensitivity"};
+
+MenuEntry g_menu_entries[4 + 2 * CHOICE_ITEMS_MAX];
+int g_menu_entry_count;
 
 bool g_have_display;
 GMainLoop* g_main_loop;
@@ -62,19 +61,22 @@ bool g_quit_requested;
 int g_quit_code;
 AppIndicator* g_indicator;
 GDBusConnection* g_session_bus;  // held from before the item exists
-guint g_tray_check;              // the looks at the item's registration
-int g_tray_looks;
-GCancellable* g_tray_question;   // the question to the host, while one is open
-AppIndicator* g_stale_indicators[TRAY_REMAKES];
-int g_tray_remakes;
 GtkWidget* g_menu;
-std::string g_icon_dir;  // icons next to an uninstalled binary, or empty
+std::string g_icon_dir;  // the tray host's copy of the icon, or empty
 
 MenuEntry* shell_entry(uint32_t command) {
-    for (MenuEntry& entry : g_menu_entries) {
-        if (entry.command == command) return &entry;
+    for (int i = 0; i < g_menu_entry_count; ++i) {
+        if (g_menu_entries[i].command == command) return &g_menu_entries[i];
     }
     return nullptr;
+}
+
+void shell_add_entry(uint32_t command, const char* label, EntryKind kind, EntryPlace place) {
+    g_menu_entries[g_menu_entry_count++] = {command, label, kind, place, MENU_UNCHECKED, nullptr, 0};
+}
+
+void shell_add_choices(const ChoiceItem* items, int count, EntryPlace place) {
+    for (int i = 0; i < count; ++i) shell_add_entry(items[i].command, items[i].label, ENTRY_RADIO, place);
 }
 
 gboolean shell_on_signal(gpointer) {
@@ -90,18 +92,25 @@ void shell_on_response(GtkDialog*, gint response, gpointer) {
     if (response == GTK_RESPONSE_OK && g_modal_loop != nullptr) g_main_loop_quit(g_modal_loop);
 }
 
-// A binary run from its build tree finds its icon in "icons" beside it.
-void shell_find_icons() {
-    char path[4096];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return;
-    path[length] = '\0';
-    std::string dir(path);
-    dir = dir.substr(0, dir.rfind('/')) + "/icons";
-    if (g_file_test(dir.c_str(), G_FILE_TEST_IS_DIR)) {
-        g_icon_dir = dir;
-        gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), dir.c_str());
+// GTK looks in the program's resources; the tray host gets a copy of the
+// icon in a theme folder of the program's own, under the runtime folder.
+void shell_prepare_icon() {
+    gtk_icon_theme_add_resource_path(gtk_icon_theme_get_default(), ICON_RESOURCES);
+    GBytes* svg = g_resources_lookup_data(ICON_RESOURCE, G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    if (svg == nullptr) return;
+    gchar* theme = g_build_filename(g_get_user_runtime_dir(), "sonabar-icons", nullptr);
+    gchar* apps = g_build_filename(theme, "hicolor", "scalable", "apps", nullptr);
+    gchar* file = g_build_filename(apps, "sonabar.svg", nullptr);
+    gsize size = 0;
+    const gchar* data = static_cast<const gchar*>(g_bytes_get_data(svg, &size));
+    if (g_mkdir_with_parents(apps, 0700) == 0 &&
+        g_file_set_contents(file, data, static_cast<gssize>(size), nullptr)) {
+        g_icon_dir = theme;
     }
+    g_free(file);
+    g_free(apps);
+    g_free(theme);
+    g_bytes_unref(svg);
 }
 
 // Runs `dialog` modally until OK (or Enter) or a quit request; the close box
@@ -123,85 +132,23 @@ void shell_run_modal(GtkWidget* dialog) {
     gtk_widget_destroy(dialog);
 }
 
-void shell_indicator_make() {
-    g_indicator = app_indicator_new(ICON_NAME, ICON_NAME, APP_INDICATOR_CATEGORY_HARDWARE);
-    if (!g_icon_dir.empty()) app_indicator_set_icon_theme_path(g_indicator, g_icon_dir.c_str());
-    app_indicator_set_title(g_indicator, APP_TITLE);
-    app_indicator_set_icon_full(g_indicator, ICON_NAME, APP_TITLE);
+AppIndicator* shell_indicator_make() {
+    AppIndicator* indicator = app_indicator_new(ICON_NAME, ICON_NAME, APP_INDICATOR_CATEGORY_HARDWARE);
+    if (!g_icon_dir.empty()) app_indicator_set_icon_theme_path(indicator, g_icon_dir.c_str());
+    app_indicator_set_title(indicator, APP_TITLE);
+    app_indicator_set_icon_full(indicator, ICON_NAME, APP_TITLE);
     if (g_menu != nullptr) {
-        app_indicator_set_menu(g_indicator, GTK_MENU(g_menu));
-        app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_ACTIVE);
+        app_indicator_set_menu(indicator, GTK_MENU(g_menu));
+        app_indicator_set_status(indicator, APP_INDICATOR_STATUS_ACTIVE);
     }
+    return indicator;
 }
 
-// An item made anew leaves the old one disposed but not freed: the library
-// still holds a reference to it that it will never drop.
-void shell_indicator_remake() {
-    app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_PASSIVE);
-    g_object_run_dispose(G_OBJECT(g_indicator));
-    g_stale_indicators[g_tray_remakes++] = g_indicator;
-    shell_indicator_make();
-}
-
-void shell_tray_stop_looking() {
-    if (g_tray_check != 0) g_source_remove(g_tray_check);
-    g_tray_check = 0;
-}
-
-// Whether the host's list of items holds one of this program's connection:
-// hosts list an item as its bus name, alone or followed by its object path.
-bool shell_tray_items_hold_ours(GVariant* items) {
-    const char* ours = g_dbus_connection_get_unique_name(g_session_bus);
-    size_t length = ours != nullptr ? strlen(ours) : 0;
-    if (length == 0 || !g_variant_is_of_type(items, G_VARIANT_TYPE_STRING_ARRAY)) return false;
-    GVariantIter iter;
-    const char* item = nullptr;
-    g_variant_iter_init(&iter, items);
-    while (g_variant_iter_next(&iter, "&s", &item)) {
-        if (strncmp(item, ours, length) == 0 && (item[length] == '\0' || item[length] == '/')) return true;
-    }
-    return false;
-}
-
-// The host answers in order, so a registration sent before the question is
-// in the list it answers with.
-void shell_on_tray_items(GObject* bus, GAsyncResult* result, gpointer) {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
-    if (reply == nullptr) {
-        // No host: the library registers with one that comes later by itself.
-        // A host that does not answer is asked again at the next look.
-        if (g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
-            g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER)) {
-            shell_tray_stop_looking();
-        }
-        g_error_free(error);
-        return;
-    }
-    GVariant* items = nullptr;
-    g_variant_get(reply, "(v)", &items);
-    if (shell_tray_items_hold_ours(items)) {
-        shell_tray_stop_looking();
-    } else {
-        shell_indicator_remake();
-        if (g_tray_remakes == TRAY_REMAKES) shell_tray_stop_looking();
-    }
-    g_variant_unref(items);
-    g_variant_unref(reply);
-}
-
-gboolean shell_on_tray_look(gpointer) {
-    gboolean registered = FALSE;
-    g_object_get(g_indicator, "connected", &registered, nullptr);
-    if (registered || ++g_tray_looks > TRAY_LOOKS) {
-        g_tray_check = 0;
-        return G_SOURCE_REMOVE;
-    }
-    g_dbus_connection_call(g_session_bus, TRAY_HOST, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
-                           "Get", g_variant_new("(ss)", TRAY_HOST, "RegisteredStatusNotifierItems"),
-                           G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, TRAY_ANSWER_MS,
-                           g_tray_question, shell_on_tray_items, nullptr);
-    return G_SOURCE_CONTINUE;
+GtkWidget* shell_entry_widget(MenuEntry& entry) {
+    if (entry.kind == ENTRY_PLAIN) return gtk_menu_item_new_with_label(entry.label);
+    GtkWidget* widget = gtk_check_menu_item_new_with_label(entry.label);
+    gtk_check_menu_item_set_draw_as_radio(GTK_CHECK_MENU_ITEM(widget), entry.kind == ENTRY_RADIO);
+    return widget;
 }
 
 }  // namespace
@@ -212,7 +159,7 @@ void shell_create_window() {
     g_unix_signal_add(SIGINT, shell_on_signal, nullptr);
     g_unix_signal_add(SIGTERM, shell_on_signal, nullptr);
     g_unix_signal_add(SIGHUP, shell_on_signal, nullptr);
-    if (g_have_display) shell_find_icons();
+    if (g_have_display) shell_prepare_icon();
 }
 
 void shell_error_box(const char* text, const char* detail) {
@@ -231,21 +178,21 @@ void shell_error_box(const char* text, const char* detail) {
 
 void shell_tray_add() {
     if (!g_have_display) return;
-    g_session_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    shell_indicator_make();
-    if (g_session_bus != nullptr) {
-        g_tray_question = g_cancellable_new();
-        g_tray_check = g_timeout_add_seconds(TRAY_LOOK_SECONDS, shell_on_tray_look, nullptr);
+    GError* error = nullptr;
+    g_session_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (g_session_bus == nullptr) {
+        std::string situation = std::string("no session bus (") + error->message +
+                                "), so Sonabar runs without a tray icon";
+        g_error_free(error);
+        tray_host_tell_no_icon(situation.c_str());
+        return;
     }
+    g_indicator = shell_indicator_make();
+    tray_host_watch(g_session_bus, &g_indicator, shell_indicator_make);
 }
 
 void shell_tray_remove() {
-    shell_tray_stop_looking();
-    if (g_tray_question != nullptr) {
-        g_cancellable_cancel(g_tray_question);
-        g_object_unref(g_tray_question);
-        g_tray_question = nullptr;
-    }
+    tray_host_unwatch();
     if (g_indicator != nullptr) {
         app_indicator_set_status(g_indicator, APP_INDICATOR_STATUS_PASSIVE);
         g_object_unref(g_indicator);
@@ -255,17 +202,34 @@ void shell_tray_remove() {
     g_session_bus = nullptr;
 }
 
+// The design's four items, with the two submenus of choices before "Exit".
 int shell_menu_load() {
-    for (MenuEntry& entry : g_menu_entries) entry.state = MENU_UNCHECKED;
+    ChoiceItem choices[CHOICE_ITEMS_MAX];
+    g_menu_entry_count = 0;
+    shell_add_entry(MENU_ABOUT, "About", ENTRY_PLAIN, PLACE_MENU);
+    shell_add_entry(MENU_SIXTEEN, "16-bit", ENTRY_CHECK, PLACE_MENU);
+    shell_add_entry(MENU_PEAK, "Peak", ENTRY_CHECK, PLACE_MENU);
+    shell_add_choices(choices, choices_listen_items(choices), PLACE_LISTEN);
+    shell_add_choices(choices, choices_gain_items(choices), PLACE_SENSITIVITY);
+    shell_add_entry(MENU_EXIT, "Exit", ENTRY_PLAIN, PLACE_MENU);
     if (!g_have_display) return 0;  // no tray: the states alone
     g_menu = gtk_menu_new();
     g_object_ref_sink(g_menu);
-    for (MenuEntry& entry : g_menu_entries) {
-        entry.widget = entry.check ? gtk_check_menu_item_new_with_label(entry.label)
-                                   : gtk_menu_item_new_with_label(entry.label);
+    GtkWidget* submenu = nullptr;
+    EntryPlace place = PLACE_MENU;
+    for (int i = 0; i < g_menu_entry_count; ++i) {
+        MenuEntry& entry = g_menu_entries[i];
+        if (entry.place != place && entry.place != PLACE_MENU) {
+            GtkWidget* opener = gtk_menu_item_new_with_label(SUBMENU_LABELS[entry.place]);
+            submenu = gtk_menu_new();
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(opener), submenu);
+            gtk_menu_shell_append(GTK_MENU_SHELL(g_menu), opener);
+        }
+        place = entry.place;
+        entry.widget = shell_entry_widget(entry);
         entry.handler = g_signal_connect(entry.widget, "activate", G_CALLBACK(shell_on_activate),
                                          GUINT_TO_POINTER(entry.command));
-        gtk_menu_shell_append(GTK_MENU_SHELL(g_menu), entry.widget);
+        gtk_menu_shell_append(GTK_MENU_SHELL(place == PLACE_MENU ? g_menu : submenu), entry.widget);
     }
     gtk_widget_show_all(g_menu);
     if (g_indicator != nullptr) {
@@ -280,9 +244,9 @@ void shell_menu_destroy() {
     gtk_widget_destroy(g_menu);
     g_object_unref(g_menu);
     g_menu = nullptr;
-    for (MenuEntry& entry : g_menu_entries) {
-        entry.widget = nullptr;
-        entry.handler = 0;
+    for (int i = 0; i < g_menu_entry_count; ++i) {
+        g_menu_entries[i].widget = nullptr;
+        g_menu_entries[i].handler = 0;
     }
 }
 
@@ -295,7 +259,7 @@ void shell_menu_set_state(uint32_t command, uint32_t state) {
     MenuEntry* entry = shell_entry(command);
     if (entry == nullptr) return;
     entry->state = state;
-    if (entry->widget == nullptr || !entry->check) return;
+    if (entry->widget == nullptr || entry->kind == ENTRY_PLAIN) return;
     g_signal_handler_block(entry->widget, entry->handler);
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(entry->widget), state == MENU_CHECKED);
     g_signal_handler_unblock(entry->widget, entry->handler);

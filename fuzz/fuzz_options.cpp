@@ -9,13 +9,16 @@
 //
 // As an argv for the Linux edition's parser, split at every NUL (each
 // argument an exactly sized heap copy): command_line_parse must agree with a
-// model of its rules written here - "-device=" and "-port=" arguments are
-// taken out whole (the last one wins, an empty value is refused with a reason
-// naming the option), "--help" and "--version" only as whole arguments, every
-// other argument joined with single spaces into the arguments part - and the
-// display options found in that part must be exactly those of a substring
-// search over the joined arguments, so a device name or path never switches
-// one on. No input may crash or read past the end of an argument.
+// model of its rules written here - every argument one whole option, in its
+// one-dash or two-dash spelling ("--help" and "--version" with two only,
+// "-h" with one only), the last of a repeated option winning, values checked
+// (a non-empty -device= and -port=, -preview= edge or transparent, -listen=
+// input or playing, -gain= auto or a plain signed decimal from -20 to +40),
+// -listen=playing never with -device=, and anything else refused with a
+// reason that names the argument or the option as typed. The spine gets
+// exactly the display words "-peak" and "-16bit", so an option word inside
+// a value never switches one on. No input may crash or read past the end of
+// an argument.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +30,7 @@
 #include "app/command_line.h"
 #include "app/options.h"
 #include "app/shell.h"
+#include "audio/capture.h"
 #include "fuzz/fuzz_support.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
@@ -62,51 +66,91 @@ bool fuzz_equal(const char* a, const char* b) { return fuzz_starts_with(a, b) &&
 // What the parser should make of an argv: the model of its rules.
 struct ModelLine {
     int result;
-    std::string arguments;
+    bool peak;
+    bool sixteen;
     const char* device;
     const char* port;
     bool preview;
     bool preview_edge;
+    int32_t listen;
+    bool gain_auto;
+    double gain_db;
     bool help;
     bool version;
-    const char* refused;  // the option whose value was refused
+    std::string refused;  // how the reason starts
 };
 
+// A plain signed decimal from -20 to +40: sign, digits, and a fraction of digits.
+bool fuzz_gain_value(const char* text, double* db) {
+    size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
+    size_t digits = 0, points = 0, fraction = 0;
+    for (; text[i] != '\0'; ++i) {
+        if (text[i] == '.' && digits > 0 && points == 0) {
+            ++points;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            (points == 0 ? digits : fraction) += 1;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || (points == 1 && fraction == 0)) return false;
+    *db = std::strtod(text, nullptr);
+    return *db >= -20.0 && *db <= 40.0;
+}
+
 ModelLine fuzz_model_parse(const std::vector<char*>& argv) {
-    ModelLine model{0, std::string(), nullptr, nullptr, false, false, false, false, nullptr};
+    ModelLine model{0, false, false, nullptr, nullptr, false, false, LISTEN_INPUT, false, 0.0, false, false, ""};
+    auto refuse = [&model](std::string reason) {
+        model.result = 1;
+        model.refused = std::move(reason);
+        return model;
+    };
     for (size_t i = 1; i < argv.size(); ++i) {
         const char* argument = argv[i];
-        const char* prefix = fuzz_starts_with(argument, "-device=") ? "-device="
-                             : fuzz_starts_with(argument, "-port=") ? "-port="
-                                                                    : nullptr;
-        if (prefix != nullptr) {
-            const char* value = argument + std::strlen(prefix);
-            if (*value == '\0') {
-                model.result = 1;
-                model.refused = prefix;
-                return model;
+        if (argument[0] != '-' || argument[1] == '\0') return refuse("unexpected argument '" + std::string(argument));
+        const bool two = argument[1] == '-';
+        const std::string whole(argument);
+        const size_t equals = whole.find('=');
+        const std::string spelled = whole.substr(0, equals);
+        const std::string key = spelled.substr(two ? 2 : 1);
+        const bool has_value = equals != std::string::npos;
+        const char* value = has_value ? argument + equals + 1 : "";
+        const bool flag = key == "peak" || key == "16bit" || (key == "help" && two) || (key == "h" && !two) ||
+                          (key == "version" && two);
+        if (flag) {
+            if (has_value) return refuse(spelled + " takes no value: '" + whole + "'");
+            model.peak |= key == "peak";
+            model.sixteen |= key == "16bit";
+            model.help |= key == "help" || key == "h";
+            model.version |= key == "version";
+        } else if (key == "device" || key == "port") {
+            if (*value == '\0') return refuse(spelled + "= needs the ");
+            (key == "device" ? model.device : model.port) = value;
+        } else if (key == "preview") {
+            if (has_value && !fuzz_equal(value, "edge") && !fuzz_equal(value, "transparent")) {
+                return refuse(spelled + "= takes edge or transparent");
             }
-            (prefix[1] == 'd' ? model.device : model.port) = value;
-        } else if (fuzz_equal(argument, "-preview")) {
             model.preview = true;
-            model.preview_edge = false;
-        } else if (fuzz_starts_with(argument, "-preview=")) {
-            const char* latch = argument + std::strlen("-preview=");
-            if (!fuzz_equal(latch, "edge") && !fuzz_equal(latch, "transparent")) {
-                model.result = 1;
-                model.refused = "-preview=";
-                return model;
+            model.preview_edge = has_value && fuzz_equal(value, "edge");
+        } else if (key == "listen") {
+            if (!fuzz_equal(value, "input") && !fuzz_equal(value, "playing")) return refuse(spelled + "= takes input");
+            model.listen = fuzz_equal(value, "playing") ? LISTEN_PLAYING : LISTEN_INPUT;
+        } else if (key == "gain") {
+            double db = 0.0;
+            if (fuzz_equal(value, "auto")) {
+                model.gain_auto = true;
+            } else if (fuzz_gain_value(value, &db)) {
+                model.gain_auto = false;
+                model.gain_db = db;
+            } else {
+                return refuse(spelled + "= takes a number of dB from -20 to +40, or auto: '" + value + "'");
             }
-            model.preview = true;
-            model.preview_edge = fuzz_equal(latch, "edge");
-        } else if (fuzz_equal(argument, "--help")) {
-            model.help = true;
-        } else if (fuzz_equal(argument, "--version")) {
-            model.version = true;
         } else {
-            if (!model.arguments.empty()) model.arguments.push_back(' ');
-            model.arguments.append(argument);
+            return refuse("unknown option '" + whole + "'");
         }
+    }
+    if (model.listen == LISTEN_PLAYING && model.device != nullptr) {
+        return refuse("-listen=playing cannot be used with -device=");
     }
     return model;
 }
@@ -131,19 +175,25 @@ void fuzz_check_command_line(const uint8_t* data, size_t size) {
     int result = command_line_parse(static_cast<int>(argv.size()), argv.data(), &line);
     fuzz_require(result == model.result, "the parse result");
     if (result != 0) {
-        fuzz_require(fuzz_starts_with(line.error.c_str(), model.refused), "the refusal names its option");
+        fuzz_require(line.error.rfind(model.refused, 0) == 0, "the refusal names the argument or its option");
     } else {
         fuzz_require(line.error.empty(), "no reason without a refusal");
-        fuzz_require(line.arguments == model.arguments, "the arguments part");
+        const std::string words = model.peak && model.sixteen ? "-peak -16bit"
+                                  : model.peak                ? "-peak"
+                                  : model.sixteen             ? "-16bit"
+                                                              : "";
+        fuzz_require(line.arguments == words, "the display words for the spine");
         fuzz_require(line.device == model.device, "the device is the last -device= value, in place");
         fuzz_require(line.port == model.port, "the port is the last -port= value, in place");
         fuzz_require(line.help == model.help && line.version == model.version, "--help and --version");
         fuzz_require(line.preview == model.preview && line.preview_edge == model.preview_edge,
                      "-preview and its latches, the last one given");
+        fuzz_require(line.listen == model.listen, "-listen=, the last one given");
+        fuzz_require(line.gain_auto == model.gain_auto && (model.gain_auto || line.gain_db == model.gain_db),
+                     "-gain=, the last one given");
         const char* part = line.arguments.c_str();
-        fuzz_require(options_has(part, OPTION_PEAK) == fuzz_contains(part, "-peak"), "-peak in the arguments part");
-        fuzz_require(options_has(part, OPTION_SIXTEEN) == fuzz_contains(part, "-16bit"),
-                     "-16bit in the arguments part");
+        fuzz_require(options_has(part, OPTION_PEAK) == model.peak, "-peak reaches the spine");
+        fuzz_require(options_has(part, OPTION_SIXTEEN) == model.sixteen, "-16bit reaches the spine");
     }
     for (size_t i = 1; i < argv.size(); ++i) std::free(argv[i]);
 }

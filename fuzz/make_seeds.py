@@ -155,5 +155,15 @@ for name, arguments in [
         ("argv_joined_by_space", [b"-peak-", b"16bit -", b"peak"]),
         ("argv_preview_latches", [b"a", b"-preview=edge", b"-16bit", b"-preview"]),
         ("argv_preview_bad_latch", [b"-preview=Edge", b"-peak"]),
-        ("argv_preview_empty_latch", [b"a:", b"-preview=" + b"\x00" * 41 + b"kak"])]:
+        ("argv_preview_empty_latch", [b"a:", b"-preview=" + b"\x00" * 41 + b"kak"]),
+        ("argv_gnu_spellings", [b"--peak", b"--16bit", b"--device=hw:1", b"--port=/p", b"--preview=edge", b"-h"]),
+        ("argv_single_dash_help", [b"-help", b"--h"]),
+        ("argv_listen", [b"-listen=playing", b"--listen=input", b"-listen=playing"]),
+        ("argv_listen_bad", [b"-listen=", b"-listen=Playing"]),
+        ("argv_listen_playing_with_device", [b"-device=hw:1", b"-peak", b"--listen=playing"]),
+        ("argv_gain_values", [b"-gain=+12", b"--gain=6.5", b"-gain=-20", b"-gain=40.000", b"-gain=auto"]),
+        ("argv_gain_out_of_range", [b"-gain=40.0001"]),
+        ("argv_gain_not_numbers", [b"-gain=1e9", b"-gain=nan", b"-gain= 6", b"-gain=+1+2", b"-gain=6."]),
+        ("argv_flag_with_value", [b"-peak=1"]),
+        ("argv_stray_and_dashes", [b"--", b"-", b"stray", b"---peak"])]:
     write("options", name, b"\x00".join(arguments))

@@ -143,3 +143,5 @@ void driver_close() {
 }
 
 const char* driver_failure_reason() { return nullptr; }
+
+const char* driver_failure_headline() { return nullptr; }

@@ -6,12 +6,19 @@
 //
 // The claim waits for as long as another program holds the port (a second
 // Sonabar, say); a timer signal aimed at this thread ends that wait after a
-// while, and start-up reports the port as busy instead of hanging.
+// while, and start-up reports the port as busy instead of hanging. A signal
+// that asks the program to end (the only others it catches) cuts the wait
+// short too: start-up then ends quietly, since nothing failed.
+//
+// A node the user may not open is explained by its group: joining the group
+// that owns it helps only where that group may read and write it.
 //
 // With the terminal preview the port is optional: a failure is then told in
 // one line and start-up goes on without a channel.
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/ppdev.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -29,6 +36,7 @@ namespace {
 
 const char* g_port_path = "/dev/parport0";
 char g_failure_reason[512];
+char g_failure_headline[512];
 constexpr time_t CLAIM_PATIENCE_SECONDS = 2;
 bool g_port_optional;
 
@@ -63,6 +71,24 @@ int driver_claim(int fd) {
     return result;
 }
 
+// The remedy for a node the user may not open, after "permission denied. ".
+void driver_describe_permission(const char* path, char* text, size_t size) {
+    struct stat node {};
+    const group* owner = nullptr;
+    if (stat(path, &node) == 0 && node.st_gid != 0 && (node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        owner = getgrgid(node.st_gid);
+    }
+    if (owner != nullptr && owner->gr_name != nullptr && owner->gr_name[0] != '\0') {
+        std::snprintf(text, size,
+                      "It belongs to the %s group: join it (sudo usermod -aG %s $USER), then log in again.",
+                      owner->gr_name, owner->gr_name);
+        return;
+    }
+    std::snprintf(text, size,
+                  "No group of users may read and write it: give it such a group (a udev rule can), join "
+                  "that group, then log in again.");
+}
+
 // The failure of driver_open: fatal, unless the port is optional.
 int32_t driver_fail() {
     if (!g_port_optional) return DRIVER_UNAVAILABLE;
@@ -90,12 +116,12 @@ void driver_describe_failure(const char* path, int error, bool claiming, char* t
                           path);
             return;
         case EACCES:
-        case EPERM:
-            std::snprintf(text, size,
-                          "%s: permission denied. Join the lp group (sudo usermod -aG lp $USER), "
-                          "then log in again.",
-                          path);
+        case EPERM: {
+            char remedy[400];
+            driver_describe_permission(path, remedy, sizeof remedy);
+            std::snprintf(text, size, "%s: permission denied. %s", path, remedy);
             return;
+        }
         case EBUSY:
             std::snprintf(text, size,
                           "%s: port busy. Another program holds it, such as a second Sonabar "
@@ -112,6 +138,8 @@ void driver_describe_failure(const char* path, int error, bool claiming, char* t
 int32_t driver_open() {
     g_driver_handle = DRIVER_INVALID_HANDLE;
     g_failure_reason[0] = '\0';
+    std::snprintf(g_failure_headline, sizeof g_failure_headline, "sonabar: cannot use the parallel port %s",
+                  g_port_path);
     // Non-blocking so that a path naming a FIFO cannot hang start-up; ppdev ignores the flag
     // for the requests used here.
     int fd = open(g_port_path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -122,6 +150,7 @@ int32_t driver_open() {
     if (driver_claim(fd) != 0) {
         int error = errno;
         close(fd);
+        if (error == EINTR) return DRIVER_INTERRUPTED;
         driver_describe_failure(g_port_path, error, true, g_failure_reason, sizeof g_failure_reason);
         return driver_fail();
     }
@@ -138,3 +167,5 @@ void driver_close() {
 }
 
 const char* driver_failure_reason() { return g_failure_reason[0] != '\0' ? g_failure_reason : nullptr; }
+
+const char* driver_failure_headline() { return g_failure_reason[0] != '\0' ? g_failure_headline : nullptr; }

@@ -3,7 +3,9 @@
 draw it, for a screenshot on a display without a tray host: a small panel
 with the program's icon at the top left of the screen, and under it a GTK
 menu built from the menu the program exports over D-Bus (the labels and
-check states that tray_menu.py lists, given here as arguments).
+check states that tray_menu.py lists, given here as arguments). An item
+"SUBMENU>LABEL STATE" is a radio item of the submenu SUBMENU; the last
+submenu is shown open.
 
   menu_window.py ICON_SVG "LABEL STATE" ...     STATE -1 plain, 0 unchecked, 1 checked"""
 import sys
@@ -25,18 +27,31 @@ def main():
         gi.repository.GdkPixbuf.Pixbuf.new_from_file_at_size(icon, 22, 22)), False, False, 4)
     panel.add(bar)
     menu = Gtk.Menu()
+    submenus = {}
+    opened = None
     for label, state in entries:
+        parent, _, label = label.rpartition(">")
         if state == "-1":
             item = Gtk.MenuItem(label=label)
         else:
             item = Gtk.CheckMenuItem(label=label)
+            item.set_draw_as_radio(bool(parent))
             item.set_active(state == "1")
+        if parent:
+            submenus[parent].append(item)
+            continue
         menu.append(item)
+        submenus[label] = Gtk.Menu()
+        if any(other.startswith(label + ">") for other, _ in entries):
+            item.set_submenu(submenus[label])
+            opened = item
     menu.show_all()
     panel.show_all()
 
     def pop():
         menu.popup_at_widget(bar, Gdk.Gravity.SOUTH_EAST, Gdk.Gravity.NORTH_EAST, None)
+        if opened is not None:
+            menu.select_item(opened)
         return False
 
     GLib.timeout_add(300, pop)

@@ -9,11 +9,13 @@
 int32_t g_fake_platform_kind = PLATFORM_DRIVER;
 int32_t g_fake_driver_result = DRIVER_OPENED;
 const char* g_fake_driver_reason = nullptr;
+const char* g_fake_driver_headline = nullptr;
 
 void fake_port_reset() {
     g_fake_platform_kind = PLATFORM_DRIVER;
     g_fake_driver_result = DRIVER_OPENED;
     g_fake_driver_reason = nullptr;
+    g_fake_driver_headline = nullptr;
     g_platform_kind = PLATFORM_DRIVER;
     g_driver_handle = DRIVER_INVALID_HANDLE;
 }
@@ -34,3 +36,5 @@ int32_t driver_open() {
 void driver_close() { fake_log("driver_close"); }
 
 const char* driver_failure_reason() { return g_fake_driver_reason; }
+
+const char* driver_failure_headline() { return g_fake_driver_headline; }

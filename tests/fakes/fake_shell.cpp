@@ -3,6 +3,8 @@
 // posted quit value.
 #include "tests/fakes/fake_shell.h"
 
+#include <map>
+
 #include "app/shell.h"
 #include "tests/fakes/fake_log.h"
 
@@ -15,18 +17,8 @@ const char* g_fake_error_text = nullptr;
 const char* g_fake_error_detail = nullptr;
 
 namespace {
-uint32_t g_menu_states[4];  // Exit, Peak, 16-bit, About
+std::map<uint32_t, uint32_t> g_menu_states;  // by command; unset items are unchecked
 int g_quit_code = -1;
-
-uint32_t* fake_menu_slot(uint32_t command) {
-    switch (command) {
-        case 40003: return &g_menu_states[0];
-        case 40006: return &g_menu_states[1];
-        case 40007: return &g_menu_states[2];
-        case 40008: return &g_menu_states[3];
-        default: return nullptr;
-    }
-}
 }  // namespace
 
 void fake_shell_reset() {
@@ -37,13 +29,13 @@ void fake_shell_reset() {
     g_fake_tick_callback = nullptr;
     g_fake_error_text = nullptr;
     g_fake_error_detail = nullptr;
-    for (uint32_t& s : g_menu_states) s = 0;
+    g_menu_states.clear();
     g_quit_code = -1;
 }
 
 uint32_t fake_menu_state(uint32_t command) {
-    uint32_t* slot = fake_menu_slot(command);
-    return slot != nullptr ? *slot : 0;
+    auto found = g_menu_states.find(command);
+    return found != g_menu_states.end() ? found->second : 0;
 }
 
 void fake_tick() {
@@ -72,7 +64,7 @@ uint32_t shell_menu_state(uint32_t command) { return fake_menu_state(command); }
 
 void shell_menu_set_state(uint32_t command, uint32_t state) {
     fake_log("menu_set_state", command, state);
-    if (uint32_t* slot = fake_menu_slot(command)) *slot = state;
+    g_menu_states[command] = state;
 }
 
 void shell_run_about() {

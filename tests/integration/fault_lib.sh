@@ -3,9 +3,8 @@
 # an orderly end is checked the same way everywhere, the audio server can be
 # brought back after it was killed, and a process's wake-ups are counted.
 
-# The program runs from $ITEST_DIR/sonabar (with the icons beside it, as in the build tree).
+# The program runs from $ITEST_DIR/sonabar (its icon is built in).
 cp "$SONABAR" "$ITEST_DIR/sonabar"
-[ -d "$(dirname "$SONABAR")/icons" ] && cp -r "$(dirname "$SONABAR")/icons" "$ITEST_DIR/icons"
 SONABAR="$ITEST_DIR/sonabar"
 
 # Seconds from $1 (a `now` reading) to now.

@@ -183,8 +183,9 @@ play() {
             --rate=44100 --channels=1 --raw
 }
 
-# start_display: Xvfb on a free display, and the stand-in tray watcher on the
-# session bus writing registered items to $ITEST_DIR/items. Needs start_bus.
+# start_display [--no-tray]: Xvfb on a free display, and (unless --no-tray)
+# the stand-in tray watcher on the session bus writing registered items to
+# $ITEST_DIR/items. Needs start_bus.
 start_display() {
     require Xvfb
     # Xvfb picks a free display itself and writes its number: no race with
@@ -196,6 +197,11 @@ start_display() {
     wait_until 10 test -S "/tmp/.X11-unix/X${DISPLAY#:}" || { log "FAIL: no X display"; exit 1; }
     export NO_AT_BRIDGE=1 GDK_BACKEND=x11
     unset WAYLAND_DISPLAY
+    [ "${1:-}" = --no-tray ] || start_tray
+}
+
+# start_tray: the stand-in tray watcher, writing registered items to $ITEST_DIR/items.
+start_tray() {
     bg "$PYTHON" "$ITEST_TOOLS/sni_watcher.py" "$ITEST_DIR/items"
     wait_until 10 dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
         org.freedesktop.DBus.GetNameOwner string:org.kde.StatusNotifierWatcher >/dev/null ||

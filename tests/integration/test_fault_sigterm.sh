@@ -7,7 +7,7 @@
 # exit code 0, the dark display as its last writes and the port released;
 # a signal that comes before the program has taken the port may end it at
 # once (death by the signal) but then nothing was written. A claim cut short
-# ends start-up with exit code 0 and nothing written. Under load the tick
+# ends start-up quietly with exit code 0 and nothing written. Under load the tick
 # still kept its 10 ms.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/fault_lib.sh"
@@ -64,6 +64,7 @@ check "claim waiting: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
 check "claim waiting: the signal cut the wait short (took $took s)" below "$took" 1
 check "claim waiting: the claim was interrupted" grep -q ' claim-interrupted ' "$log"
 check "claim waiting: nothing written" [ "$(grep -c -E ' (data|control|mode) ' "$log")" = 0 ]
+check "claim waiting: no failure on stderr (nothing failed)" quiet "$ITEST_DIR/held.err"
 check "claim waiting: no failure dialog left open" \
     [ -z "$(xdotool search --onlyvisible --name '^Sonabar$' 2>/dev/null)" ]
 check "claim waiting: no process of the program left" no_leftovers

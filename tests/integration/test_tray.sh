@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The tray item on a real X server (Xvfb) and session bus, with a stand-in
 # StatusNotifierWatcher; the menu is driven over D-Bus as a tray host drives
-# it. Checks the item's title and its four menu items, the check marks of
-# "-peak" and of the menu toggles, the dark display and the new frame size
-# after "16-bit", the About box (one at a time; OK and Enter close it, Escape
-# and the close box do not; the menu and the tick go on while it is open),
-# "Exit" while the About box is open, and the start-up failure dialog.
+# it. The program runs from a copy outside the build tree, and the icon the
+# item names is the program's own. Checks the item's title and its menu (the
+# design's four items, with the "Listen to" and "Sensitivity" submenus of
+# radio items before "Exit"), the check marks of "-peak" and of the menu
+# toggles, the radio items set by the command line and switched by a click,
+# the dark display and the new frame size after "16-bit", the About box (one
+# at a time; OK and Enter close it, Escape and the close box do not; the menu
+# and the tick go on while it is open), "Exit" while the About box is open,
+# and the start-up failure dialog with its exit code.
 . "$(dirname "$0")/lib.sh"
 require fusermount3 xdotool
 start_bus
@@ -16,13 +20,38 @@ about_windows_are() { [ "$(xdotool search --onlyvisible --name '^About$' 2>/dev/
 dialog_open() { xdotool search --onlyvisible --name '^Sonabar$' >/dev/null 2>&1; }
 press() { timeout 10 xdotool windowfocus --sync "$1" && xdotool key "$2"; }
 
+submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
+
 start_port tray
 log="$ITEST_DIR/tray.log"
-start_sonabar tray -peak -port="$ITEST_DIR/tray/parport0"
+cp "$SONABAR" "$ITEST_DIR/sonabar-copy"
+SONABAR="$ITEST_DIR/sonabar-copy" start_sonabar tray -peak -gain=+3 -port="$ITEST_DIR/tray/parport0"
 wait_until 10 test -s "$ITEST_DIR/items" || log "the tray item did not register"
 check "the item's title is Sonabar" [ "$(tray title)" = Sonabar ]
-check "the menu holds About, 16-bit, Peak, Exit; -peak checked Peak" \
-    [ "$(tray list | tr '\n' ' ')" = "About -1 16-bit 0 Peak 1 Exit -1 " ]
+check "the menu: About, 16-bit, Peak, the two submenus, Exit; -peak checked Peak" \
+    [ "$(tray list | tr '\n' ' ')" = "About -1 16-bit 0 Peak 1 Listen to -1 Sensitivity -1 Exit -1 " ]
+check "Listen to: two radio items, the sound input checked" \
+    submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
+check "Sensitivity: the presets, -gain=+3 as an item of its own and checked, Automatic" \
+    submenu_is Sensitivity "Normal radio 0 +3 dB radio 1 +6 dB radio 0 +12 dB radio 0 +18 dB radio 0 Automatic radio 0 "
+read -r icon_name icon_path < <(tray icon)
+check "the copied program's icon is its own ($icon_path)" \
+    cmp -s "$icon_path/hicolor/scalable/apps/$icon_name.svg" "$(dirname "$0")/../../app/resources/sonabar.svg"
+
+tray click "+12 dB"
+check "+12 dB clicked: it alone is checked" wait_until 5 submenu_is Sensitivity \
+    "Normal radio 0 +3 dB radio 0 +6 dB radio 0 +12 dB radio 1 +18 dB radio 0 Automatic radio 0 "
+tray click "+12 dB"
+sleep 0.3
+check "+12 dB clicked again: still checked" state_is "+12 dB" 1
+tray click Automatic
+check "Automatic clicked: checked" wait_until 5 state_is Automatic 1
+check "Automatic clicked: +12 dB unchecked" state_is "+12 dB" 0
+# No sound server here: what is playing cannot be recorded, so the check stays.
+tray click "What is playing"
+sleep 0.5
+check "What is playing without a sound server: the sound input stays checked" \
+    submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
 
 tray click Peak
 check "Peak clicked: unchecked" wait_until 5 state_is Peak 0
@@ -76,9 +105,11 @@ check "no GTK or GLib warnings on stderr" quiet "$ITEST_DIR/tray.err"
 start_sonabar failure -port="$ITEST_DIR/nowhere/parport0"
 check "the failure dialog opens" wait_until 10 dialog_open
 dialog=$(xdotool search --onlyvisible --name '^Sonabar$' | head -1)
-check "the failure text and cause are on stderr" [ "$(wc -l <"$ITEST_DIR/failure.err")" -eq 2 ]
+check "the headline and the cause are on stderr" \
+    [ "$(head -1 "$ITEST_DIR/failure.err")" = "sonabar: cannot use the parallel port $ITEST_DIR/nowhere/parport0" -a \
+      "$(wc -l <"$ITEST_DIR/failure.err")" -eq 2 ]
 press "$dialog" Return
 wait_exit "$SONABAR_PID" 10
-check "the failure dialog's OK ends with code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
+check "the failure dialog's OK ends with code 1 (got $EXIT_CODE)" [ "$EXIT_CODE" = 1 ]
 
 finish

@@ -3,10 +3,13 @@
 would: finds the item registered with the stand-in watcher, reads its menu
 layout (dbusmenu GetLayout) and clicks items by label (dbusmenu Event).
 
-  tray_menu.py ITEMS_FILE list             prints "label toggle-state" per item
-  tray_menu.py ITEMS_FILE click LABEL      clicks the item with that label
+  tray_menu.py ITEMS_FILE list [SUBMENU]   prints "label toggle-state" per item of the
+                                          menu, or "label toggle-type toggle-state"
+                                          per item of the submenu with that label
+  tray_menu.py ITEMS_FILE click LABEL      clicks the item with that label (in any submenu)
   tray_menu.py ITEMS_FILE state LABEL      prints the item's toggle-state
   tray_menu.py ITEMS_FILE title            prints the item's title
+  tray_menu.py ITEMS_FILE icon             prints the item's icon name and icon theme path
 Waits up to 10 s for the item to register."""
 import sys
 import time
@@ -33,13 +36,20 @@ def find_item(items_file):
 
 
 def layout_items(bus, service, menu_path):
+    """The menu and its items as (id, label, toggle-state, toggle-type, parent label), submenus' too."""
     menu = dbus.Interface(bus.get_object(service, menu_path), MENU)
     _, (_, _, children) = menu.GetLayout(0, -1, [])
     items = []
-    for child in children:
-        item_id, props, _ = child
-        items.append((int(item_id), str(props.get("label", "")), int(props.get("toggle-state", -1)),
-                      str(props.get("toggle-type", ""))))
+
+    def walk(nodes, parent):
+        for child in nodes:
+            item_id, props, grandchildren = child
+            label = str(props.get("label", ""))
+            items.append((int(item_id), label, int(props.get("toggle-state", -1)),
+                          str(props.get("toggle-type", "")), parent))
+            walk(grandchildren, label)
+
+    walk(children, None)
     return menu, items
 
 
@@ -51,17 +61,24 @@ def main():
     if command == "title":
         print(props.Get(ITEM, "Title"))
         return
+    if command == "icon":
+        print(props.Get(ITEM, "IconName"), props.Get(ITEM, "IconThemePath"))
+        return
     menu_path = props.Get(ITEM, "Menu")
     menu, items = layout_items(bus, service, menu_path)
     if command == "list":
-        for _, label, state, _ in items:
-            print(label, state)
+        submenu = sys.argv[3] if len(sys.argv) > 3 else None
+        for _, label, state, kind, parent in items:
+            if parent == submenu and submenu is None:
+                print(label, state)
+            elif parent == submenu:
+                print(label, kind, state)
         return
     label = sys.argv[3]
     matches = [item for item in items if item[1] == label]
     if not matches:
         sys.exit("no menu item labelled %r in %r" % (label, [item[1] for item in items]))
-    item_id, _, state, _ = matches[0]
+    item_id, _, state, _, _ = matches[0]
     if command == "state":
         print(state)
     elif command == "click":

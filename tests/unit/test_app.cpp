@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/choices.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture_ring_inspect.h"
@@ -37,6 +38,7 @@ protected:
         meter_reset();
         g_peak_mode = 0;
         g_sixteen_mode = 0;
+        choices_reset();
         for (auto& v : g_spectrum) v.store(0.0);
     }
     void TearDown() override { capture_close(); }
@@ -134,13 +136,24 @@ TEST_F(AppTest, OptionsAreCaseSensitiveSubstringsPeakFirst) {
 }
 
 TEST_F(AppTest, DriverUnavailableShowsTheMessageAndStopsBeforeTheTray) {
-    g_fake_driver_result = DRIVER_UNAVAILABLE;
-    g_fake_driver_reason = "no such device";
+    // The platform's own headline where it has one, else the design's message.
+    for (const char* headline : {static_cast<const char*>(nullptr), "sonabar: cannot use the parallel port /x"}) {
+        SetUp();
+        g_fake_driver_result = DRIVER_UNAVAILABLE;
+        g_fake_driver_reason = "no such device";
+        g_fake_driver_headline = headline;
+        EXPECT_EQ(app_run("-peak"), APP_START_FAILED);
+        EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
+        EXPECT_STREQ(g_fake_error_text, headline != nullptr ? headline : "Error loading kernel-mode I/O-driver!");
+        EXPECT_STREQ(g_fake_error_detail, "no such device");
+        EXPECT_TRUE(fake_log_port_writes().empty());
+    }
+}
+
+TEST_F(AppTest, AQuitWhileThePortIsTakenEndsQuietly) {
+    g_fake_driver_result = DRIVER_INTERRUPTED;
     EXPECT_EQ(app_run("-peak"), 0);
-    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
-    EXPECT_STREQ(g_fake_error_text, "Error loading kernel-mode I/O-driver!");
-    EXPECT_STREQ(g_fake_error_detail, "no such device");
-    EXPECT_TRUE(fake_log_port_writes().empty());
+    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open"}));
 }
 
 TEST_F(AppTest, DriverStartedOrOpenedBothGoOn) {
@@ -163,7 +176,7 @@ TEST_F(AppTest, DirectPortOutputNeedsNoDriver) {
 
 TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
     g_fake_menu_load_result = 1;
-    EXPECT_EQ(app_run("-peak -16bit"), 0);
+    EXPECT_EQ(app_run("-peak -16bit"), APP_START_FAILED);
     EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "tray_add",
                                                   "menu_load", "tray_remove", "driver_close"}));
     EXPECT_EQ(g_peak_mode.load(), 0);  // options are not applied
@@ -172,7 +185,7 @@ TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
 TEST_F(AppTest, TimerFailureUndoesCaptureTrayAndMenuInShutdownOrder) {
     g_fake_timer_id = 0;
     g_fake_wave.log_calls = true;
-    EXPECT_EQ(app_run(""), 0);
+    EXPECT_EQ(app_run(""), APP_START_FAILED);
     std::vector<std::string> tail;
     bool after = false;
     for (const std::string& s : steps()) {
@@ -228,10 +241,13 @@ TEST_F(AppTest, SixteenBitWritesTheDarkDisplayAndTheNextTickTheOtherSize) {
     EXPECT_EQ(app_run(""), 0);
 }
 
+// The choices' commands among them: an entry that never started the choices
+// (the Windows edition) has no such items.
 TEST_F(AppTest, UnknownCommandsDoNothing) {
     g_fake_loop_body = [] {
         fake_log_clear();
-        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT}) app_command(id);
+        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_PLAYING, MENU_GAIN_AUTO})
+            app_command(id);
         EXPECT_EQ(fake_log_count(), 0);
         app_command(MENU_EXIT);
     };
@@ -251,6 +267,75 @@ TEST_F(AppTest, AboutOpensOnceAndExitDuringItStillEnds) {
     ASSERT_GE(writes.size(), 2u);
     EXPECT_EQ(writes[writes.size() - 2], (std::pair<uint16_t, uint8_t>{0x37A, 0}));
     EXPECT_EQ(writes.back(), (std::pair<uint16_t, uint8_t>{0x378, 0}));
+}
+
+std::vector<std::string> gain_labels() {
+    ChoiceItem items[CHOICE_ITEMS_MAX];
+    std::vector<std::string> labels;
+    for (int i = 0, n = choices_gain_items(items); i < n; ++i) labels.push_back(items[i].label);
+    return labels;
+}
+
+TEST_F(AppTest, AGainOfItsOwnShowsAsAnItemWhereItsValueBelongs) {
+    const std::vector<std::string> presets = {"Normal", "+6 dB", "+12 dB", "+18 dB", "Automatic"};
+    struct Case {
+        bool automatic;
+        double db;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {false, 0.0, presets},
+        {true, 3.0, presets},
+        {false, -6.0, {"-6 dB", "Normal", "+6 dB", "+12 dB", "+18 dB", "Automatic"}},
+        {false, 6.5, {"Normal", "+6 dB", "+6.5 dB", "+12 dB", "+18 dB", "Automatic"}},
+        {false, -0.125, {"-0.125 dB", "Normal", "+6 dB", "+12 dB", "+18 dB", "Automatic"}},
+        {false, 1e-9, {"Normal", "0 dB", "+6 dB", "+12 dB", "+18 dB", "Automatic"}},
+    };
+    for (const Case& c : cases) {
+        choices_reset();
+        EXPECT_EQ(choices_start(LISTEN_INPUT, c.automatic, c.db), 0);
+        EXPECT_EQ(gain_labels(), c.labels) << c.db;
+    }
+}
+
+// The command line sets where the choices start; each radio item chosen
+// checks itself alone, whatever GTK did to the check marks by itself.
+TEST_F(AppTest, TheChoicesStartFromTheCommandLineAndTheirItemsSwitchThem) {
+    ASSERT_EQ(choices_start(LISTEN_INPUT, false, 3.0), 0);
+    ChoiceItem items[CHOICE_ITEMS_MAX];
+    EXPECT_EQ(choices_listen_items(items), 2);
+    auto checked_gain = [] {
+        std::vector<uint32_t> on;
+        for (uint32_t id : {MENU_GAIN_NORMAL, MENU_GAIN_OWN, MENU_GAIN_6_DB, MENU_GAIN_12_DB, MENU_GAIN_18_DB,
+                            MENU_GAIN_AUTO})
+            if (fake_menu_state(id) == MENU_CHECKED) on.push_back(id);
+        return on;
+    };
+    g_fake_loop_body = [&] {
+        EXPECT_EQ(fake_menu_state(MENU_LISTEN_INPUT), MENU_CHECKED);
+        EXPECT_EQ(fake_menu_state(MENU_LISTEN_PLAYING), MENU_UNCHECKED);
+        EXPECT_EQ(checked_gain(), std::vector<uint32_t>{MENU_GAIN_OWN});
+        for (uint32_t id : {MENU_GAIN_12_DB, MENU_GAIN_12_DB, MENU_GAIN_AUTO, MENU_GAIN_OWN}) {
+            shell_menu_set_state(id, MENU_UNCHECKED);  // GTK unchecks a checked radio item clicked again
+            app_command(id);
+            EXPECT_EQ(checked_gain(), std::vector<uint32_t>{id});
+        }
+        // The capture decides whether it can listen to what is playing; the
+        // check follows its answer, and a switch darkens the display.
+        const Writes dark = {{0x37A, 0}, {0x378, 0}};
+        fake_log_clear();
+        app_command(MENU_LISTEN_PLAYING);
+        bool switched = fake_menu_state(MENU_LISTEN_PLAYING) == MENU_CHECKED;
+        EXPECT_NE(switched, fake_menu_state(MENU_LISTEN_INPUT) == MENU_CHECKED);
+        EXPECT_EQ(fake_log_port_writes(), switched ? dark : Writes());
+        fake_log_clear();
+        app_command(MENU_LISTEN_INPUT);
+        EXPECT_EQ(fake_menu_state(MENU_LISTEN_INPUT), MENU_CHECKED);
+        EXPECT_EQ(fake_menu_state(MENU_LISTEN_PLAYING), MENU_UNCHECKED);
+        EXPECT_EQ(fake_log_port_writes(), switched ? dark : Writes());
+        app_command(MENU_EXIT);
+    };
+    EXPECT_EQ(app_run(""), 0);
 }
 
 // The timer's cancel does not wait for a running tick, and a real timer may

@@ -1,0 +1,159 @@
+// What the program listens to and how sensitive the meter is: the current
+// choice of each, the radio items that show them, and what choosing an item
+// does. A radio item that GTK unchecked or checked by itself is put right
+// again from the choice, which is the authority, as the check marks of the
+// display options are.
+#include "app/choices.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/shell.h"
+#include "audio/capture.h"
+#include "meter/frames.h"
+#include "meter/gain.h"
+
+namespace {
+
+struct GainPreset {
+    uint32_t command;
+    const char* label;
+    double db;
+};
+
+constexpr GainPreset GAIN_PRESETS[] = {
+    {MENU_GAIN_NORMAL, "Normal", 0.0},
+    {MENU_GAIN_6_DB, "+6 dB", 6.0},
+    {MENU_GAIN_12_DB, "+12 dB", 12.0},
+    {MENU_GAIN_18_DB, "+18 dB", 18.0},
+};
+
+bool g_started;
+int32_t g_listen;
+uint32_t g_gain_command;
+bool g_own_gain;  // the command line's gain has an item of its own
+double g_own_db;
+char g_own_label[32];
+
+void choices_check(const ChoiceItem* items, int count, uint32_t chosen) {
+    for (int i = 0; i < count; ++i) {
+        shell_menu_set_state(items[i].command, items[i].command == chosen ? MENU_CHECKED : MENU_UNCHECKED);
+    }
+}
+
+uint32_t choices_listen_command() { return g_listen == LISTEN_PLAYING ? MENU_LISTEN_PLAYING : MENU_LISTEN_INPUT; }
+
+void choices_check_all() {
+    ChoiceItem items[CHOICE_ITEMS_MAX];
+    choices_check(items, choices_listen_items(items), choices_listen_command());
+    choices_check(items, choices_gain_items(items), g_gain_command);
+}
+
+}  // namespace
+
+int32_t choices_start(int32_t listen, bool gain_auto, double gain_db) {
+    g_started = true;
+    int32_t result = capture_listen(listen);
+    g_listen = result == 0 ? listen : LISTEN_INPUT;
+    g_own_gain = false;
+    if (gain_auto) {
+        g_gain_command = MENU_GAIN_AUTO;
+        gain_set_auto();
+        return result;
+    }
+    g_gain_command = MENU_GAIN_OWN;
+    for (const GainPreset& preset : GAIN_PRESETS) {
+        if (preset.db == gain_db) g_gain_command = preset.command;
+    }
+    if (g_gain_command == MENU_GAIN_OWN) {
+        g_own_gain = true;
+        g_own_db = gain_db;
+        choices_gain_label(gain_db, g_own_label, sizeof g_own_label);
+    }
+    gain_set_fixed(gain_db);
+    return result;
+}
+
+void choices_apply() {
+    if (g_started) choices_check_all();
+}
+
+int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
+    if (!g_started) return 0;
+    items[0] = {MENU_LISTEN_INPUT, "Sound input"};
+    items[1] = {MENU_LISTEN_PLAYING, "What is playing"};
+    return 2;
+}
+
+// The presets in order of their gain, the command line's own value among
+// them where it belongs, and "Automatic" last.
+int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
+    if (!g_started) return 0;
+    int count = 0;
+    bool own_placed = !g_own_gain;
+    for (const GainPreset& preset : GAIN_PRESETS) {
+        if (!own_placed && g_own_db < preset.db) {
+            items[count++] = {MENU_GAIN_OWN, g_own_label};
+            own_placed = true;
+        }
+        items[count++] = {preset.command, preset.label};
+    }
+    if (!own_placed) items[count++] = {MENU_GAIN_OWN, g_own_label};
+    items[count++] = {MENU_GAIN_AUTO, "Automatic"};
+    return count;
+}
+
+void choices_listen(int32_t source) {
+    if (!g_started) return;
+    if (source != g_listen && capture_listen(source) == 0) {
+        g_listen = source;
+        choices_check_all();
+        frame_dark_display();
+        return;
+    }
+    choices_check_all();
+}
+
+void choices_gain(uint32_t command) {
+    if (!g_started) return;
+    if (command == g_gain_command) {
+        // Chosen again: nothing changes (the automatic sensitivity keeps what it has learnt).
+    } else if (command == MENU_GAIN_AUTO) {
+        gain_set_auto();
+        g_gain_command = command;
+    } else if (command == MENU_GAIN_OWN) {
+        if (g_own_gain) {
+            gain_set_fixed(g_own_db);
+            g_gain_command = command;
+        }
+    } else {
+        for (const GainPreset& preset : GAIN_PRESETS) {
+            if (preset.command != command) continue;
+            gain_set_fixed(preset.db);
+            g_gain_command = command;
+        }
+    }
+    choices_check_all();
+}
+
+void choices_gain_label(double db, char* text, int size) {
+    // Six decimals at most, without trailing zeros; a value that rounds to
+    // nothing shows without a sign.
+    char number[32];
+    std::snprintf(number, sizeof number, "%+.6f", db);
+    char* end = number + std::strlen(number);
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
+    *end = '\0';
+    const char* shown = std::strcmp(number + 1, "0") == 0 ? "0" : number;
+    std::snprintf(text, static_cast<size_t>(size), "%s dB", shown);
+}
+
+void choices_reset() {
+    g_started = false;
+    g_listen = LISTEN_INPUT;
+    g_gain_command = MENU_GAIN_NORMAL;
+    g_own_gain = false;
+    g_own_db = 0.0;
+    g_own_label[0] = '\0';
+}

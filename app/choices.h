@@ -1,0 +1,52 @@
+// The two choices the Linux edition adds to the design's display options:
+// what the program listens to (the sound input, or what the desktop plays)
+// and the meter's sensitivity (a fixed gain, or automatic). The command line
+// sets where they start; radio items in the tray menu switch them while the
+// program runs; nothing is stored between runs. An entry that never starts
+// them (the Windows edition) offers neither: no menu items, no checks.
+// Everything here runs on the UI thread.
+#pragma once
+#include <cstdint>
+
+// Menu command identifiers of the radio items.
+constexpr uint32_t MENU_LISTEN_INPUT = 40020;
+constexpr uint32_t MENU_LISTEN_PLAYING = 40021;
+constexpr uint32_t MENU_GAIN_NORMAL = 40030;
+constexpr uint32_t MENU_GAIN_6_DB = 40031;
+constexpr uint32_t MENU_GAIN_12_DB = 40032;
+constexpr uint32_t MENU_GAIN_18_DB = 40033;
+constexpr uint32_t MENU_GAIN_AUTO = 40034;
+constexpr uint32_t MENU_GAIN_OWN = 40035;  // the command line's -gain=N, when no other item has it
+
+// A radio item of one of the two submenus.
+struct ChoiceItem {
+    uint32_t command;
+    const char* label;
+};
+constexpr int CHOICE_ITEMS_MAX = 6;
+
+// Before start-up: what to listen to (LISTEN_INPUT or LISTEN_PLAYING) and the
+// sensitivity (automatic, or `gain_db`), handed on to the capture and the
+// meter. Returns capture_listen's result: 1 when this edition cannot listen
+// to `listen` (the choice then stays on the sound input).
+int32_t choices_start(int32_t listen, bool gain_auto, double gain_db);
+
+// Once the menu is loaded: checks the items of the current choices.
+void choices_apply();
+
+// The radio items of "Listen to" and of "Sensitivity", in menu order, into
+// `items`; returns their number (0 when the choices were not started).
+int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
+int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
+
+// A listen item chosen: switches the capture at once and darkens the display
+// for the switch; when the capture cannot listen there, the check stays.
+void choices_listen(int32_t source);
+// A sensitivity item chosen (one of the MENU_GAIN_ commands).
+void choices_gain(uint32_t command);
+
+// "+6 dB", "-3 dB", "+6.5 dB": a gain as the menu shows it, into `text`.
+void choices_gain_label(double db, char* text, int size);
+
+// Forgets the choices, as before choices_start (for tests).
+void choices_reset();
