@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/tell.h"
+
 namespace {
 
 constexpr const char* TRAY_HOST = "org.kde.StatusNotifierWatcher";
@@ -149,7 +151,5 @@ void tray_host_unwatch() {
 void tray_host_tell_no_icon(const char* situation) {
     if (g_told_no_icon) return;
     g_told_no_icon = true;
-    std::fprintf(stderr, "sonabar: %s; end it with Ctrl-C, or with: kill %d\n", situation,
-                 static_cast<int>(getpid()));
-    std::fflush(stderr);
+    tell("sonabar: %s; end it with Ctrl-C, or with: kill %d", situation, static_cast<int>(getpid()));
 }

@@ -13,8 +13,8 @@
 // stderr: the path taken at start-up, an input lost (with its cause), and an
 // input back. Nothing here is allocated after start-up.
 #include <atomic>
-#include <cstdio>
 
+#include "app/tell.h"
 #include "audio/block_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
@@ -40,15 +40,12 @@ static_assert(std::atomic<BlockHandler>::is_always_lock_free, "handler must be l
 void listen_tell_path(const char* lead) {
     if (g_path == PATH_PIPEWIRE) {
         bool playing = g_source.load(std::memory_order_relaxed) == LISTEN_PLAYING;
-        std::fprintf(stderr, "sonabar: %slistening to %s through PipeWire\n", lead,
-                     playing ? "what is playing" : "the default input");
+        tell("sonabar: %slistening to %s through PipeWire", lead, playing ? "what is playing" : "the default input");
     } else if (g_device != nullptr) {
-        std::fprintf(stderr, "sonabar: %slistening to the ALSA capture device \"%s\"\n", lead, g_device);
+        tell("sonabar: %slistening to the ALSA capture device \"%s\"", lead, g_device);
     } else {
-        std::fprintf(stderr, "sonabar: %slistening to the default input through ALSA "
-                             "(no PipeWire server answered)\n", lead);
+        tell("sonabar: %slistening to the default input through ALSA (no PipeWire server answered)", lead);
     }
-    std::fflush(stderr);
 }
 
 void listen_start_path() {
@@ -97,8 +94,8 @@ void capture_open() {
     } else {
         g_path = PATH_ALSA;
         if (g_device == nullptr && g_source.load(std::memory_order_relaxed) == LISTEN_PLAYING) {
-            std::fputs("sonabar: what is playing cannot be heard without a PipeWire server; "
-                       "listening to the default input instead\n", stderr);
+            tell("sonabar: what is playing cannot be heard without a PipeWire server; "
+                 "listening to the default input instead");
             g_source.store(LISTEN_INPUT, std::memory_order_relaxed);
         }
     }
@@ -177,8 +174,7 @@ void listen_silence() {
 void listen_lost(const char* cause) {
     listen_silence();
     if (g_lost.exchange(true, std::memory_order_relaxed)) return;
-    std::fprintf(stderr, "sonabar: no sound from the input: %s; the LEDs stay dark until it is back\n", cause);
-    std::fflush(stderr);
+    tell("sonabar: no sound from the input: %s; the LEDs stay dark until it is back", cause);
 }
 
 void listen_back() {

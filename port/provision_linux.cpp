@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/tell.h"
 #include "port/port.h"
 #include "port/port_linux.h"
 #include "port/provision.h"
@@ -92,8 +93,7 @@ void driver_describe_permission(const char* path, char* text, size_t size) {
 // The failure of driver_open: fatal, unless the port is optional.
 int32_t driver_fail() {
     if (!g_port_optional) return DRIVER_UNAVAILABLE;
-    std::fprintf(stderr, "sonabar: the preview runs without a port: %s\n", g_failure_reason);
-    std::fflush(stderr);
+    tell("sonabar: the preview runs without a port: %s", g_failure_reason);
     return DRIVER_OPENED;
 }
 

@@ -22,6 +22,7 @@
 #include <ctime>
 
 #include "app/options.h"
+#include "app/tell.h"
 #include "port/port.h"
 #include "port/port_linux.h"
 #include "preview/preview_line.h"
@@ -43,6 +44,7 @@ struct Preview {
     const char* latch_caption;
     bool seen_write;    // nothing is drawn before the program's first register write
     bool output_dead;   // stdout is gone: stop drawing
+    bool stderr_shared; // stderr goes to a terminal as well (the same one, as a rule)
     int64_t last_drawn_ns;
     char line[LINE_SIZE];
     char last_line[LINE_SIZE];
@@ -95,6 +97,7 @@ void preview_take_writes() {
 // Draws the board when it shows something new (or always, when `final`).
 void preview_draw(bool final) {
     if (!g_preview.seen_write || g_preview.output_dead) return;
+    if (tell_took_preview_line()) g_preview.last_line[0] = '\0';  // a told line took its place
     int64_t now = preview_now();
     if (!final && !g_preview.style.terminal && now - g_preview.last_drawn_ns < PLAIN_PERIOD_NS) return;
     bool sixteen = g_sixteen_mode.load(std::memory_order_relaxed) != 0;
@@ -105,6 +108,8 @@ void preview_draw(bool final) {
     if (!preview_output(g_preview.line, length, final ? FINAL_WRITE_PATIENCE_MS : 0)) return;
     std::memcpy(g_preview.last_line, g_preview.line, length + 1);
     g_preview.last_drawn_ns = now;
+    // From the first drawing on, a line told on the same terminal takes the LEDs' place.
+    if (g_preview.style.terminal && g_preview.stderr_shared) tell_clear_preview_line(true);
 }
 
 void* preview_thread(void*) {
@@ -149,6 +154,7 @@ int preview_start(BoardLatch latch) {
     board_reset(&g_preview.board, latch);
     g_preview.style.terminal = isatty(STDOUT_FILENO) == 1;
     g_preview.style.utf8 = g_preview.style.terminal && preview_utf8();
+    g_preview.stderr_shared = isatty(STDERR_FILENO) == 1;
     g_preview.latch_caption = latch == BOARD_LATCH_EDGE ? "16 LEDs, edge-triggered latches" : "16 LEDs";
     preview_queue_reset();
     g_stop.store(false, std::memory_order_relaxed);

@@ -219,9 +219,10 @@ state_is() { [ "$(tray state "$1")" = "$2" ]; }
 # it had seen the tray host (a start-up race inside the library, more likely
 # on a busy machine; the program makes a new item then).
 TRAY_LIBRARY_COMPLAINT="g_dbus_proxy_new: assertion 'G_IS_DBUS_CONNECTION (connection)' failed"
-quiet() {
-    [ -z "$(cat "$@" | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" |
-        grep -v -e '^$' -e '^sonabar: listening to ' -e '^sonabar: no sound from the input: ')" ]
+quiet() { [ -z "$(cat "$@" | but_input_lines | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" | grep -v '^$')" ]; }
+# but_input_lines: stdin without what the capture says of its input.
+but_input_lines() {
+    grep -v -e '^sonabar: listening to ' -e '^sonabar: no sound from the input: ' -e '^sonabar: the sound input is back: '
 }
 
 # start_sonabar NAME ARGS...: runs the program in the background, output in

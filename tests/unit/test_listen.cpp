@@ -177,13 +177,15 @@ TEST(Listen, ALostInputFallsSilentIsToldOnceAndComesBackAndASwitchIsSilentBetwee
     for (int16_t& s : piece) s = 9;
     listen_samples(piece, RELAY_BLOCK_SAMPLES);
     ASSERT_EQ(seen_after(1).size(), 1u);
-    listen_lost("the PipeWire server went away");
     testing::internal::CaptureStderr();
+    listen_lost("the PipeWire server went away");
     listen_lost("the PipeWire server went away");  // told once
     listen_back();
     listen_back();
     std::string told = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told, "sonabar: the sound input is back: listening to the default input through PipeWire\n");
+    EXPECT_EQ(told,
+              "sonabar: no sound from the input: the PipeWire server went away; the LEDs stay dark until it is back\n"
+              "sonabar: the sound input is back: listening to the default input through PipeWire\n");
 
     fake_sound_input_reset();
     testing::internal::CaptureStderr();
