@@ -4,7 +4,8 @@
 # the default output ("vsink") a softer one, and a second output ("vout2") a
 # third. With -listen=input the LEDs show the input's tone; with
 # -listen=playing the output's, and when the user switches the default output
-# the LEDs follow it; neither changes a default of the desktop. Without a
+# the LEDs follow it; neither changes a default of the desktop. The tray's
+# "Listen to" items switch between the two at once. Without a
 # server the program records through ALSA's default device, says so, and once
 # a server is there it hears through it without help.
 . "$(dirname "$0")/lib.sh"
@@ -55,6 +56,28 @@ check "playing: says what it hears" grep -q -x 'sonabar: listening to what is pl
 check "playing: the desktop's default input is still vmic.monitor" [ "$(pactl get-default-source)" = vmic.monitor ]
 check "playing: nothing else on stderr" quiet "$ITEST_DIR/playing.err"
 end_orderly playing "$ITEST_DIR/playing.log"
+
+# From the tray: "What is playing" switches at once - the dark display, then
+# the output's tone - and "Sound input" back; the radio items follow.
+start_display
+start_port tray
+start_sonabar tray -port="$ITEST_DIR/tray/parport0"
+wait_until 20 test -s "$ITEST_DIR/items" || log "the tray item did not register"
+sleep 1.5
+check "tray: the input's tone first" shows tray 7
+clicked=$(now)
+tray click "What is playing"
+sleep 1.5
+check "tray: What is playing: the dark display at once" \
+    [ "$(frames dark_writes "$ITEST_DIR/tray.log" "$clicked" 0.2)" -ge 1 ]
+check "tray: What is playing: then the output's tone (5 LEDs)" shows tray 5
+check "tray: What is playing is checked, Sound input is not" \
+    [ "$(tray state "What is playing") $(tray state "Sound input")" = "1 0" ]
+tray click "Sound input"
+sleep 1.5
+check "tray: Sound input: the input's tone again" shows tray 7
+check "tray: each switch said what it hears" [ "$(grep -c '^sonabar: listening to ' "$ITEST_DIR/tray.err")" = 3 ]
+end_orderly tray "$ITEST_DIR/tray.log" menu
 
 # No server: ALSA's default device, which finds the server once it is there.
 stop_audio
