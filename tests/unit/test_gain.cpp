@@ -193,6 +193,7 @@ TEST_F(GainTest, AutomaticLawOutcomes) {
         {"breakdown rise by 20 dB", {music(K::Breakdown, -26, 10), music(K::Breakdown, -6, 10)}, Expect::Rise, 10},
         {"steady drop by 20 dB", {music(K::Steady, -6, 10), music(K::Steady, -26, 22)}, Expect::Music, 15},
         {"beat-heavy drop by 20 dB", {music(K::BeatHeavy, -6, 10), music(K::BeatHeavy, -26, 22)}, Expect::Music, 15},
+        {"breakdown drop by 20 dB", {music(K::Breakdown, -6, 10), music(K::Breakdown, -26, 22)}, Expect::Music, 15},
         {"music, 6 s of hiss at -61, music",
          {music(K::Steady, -18, 8), other(Source::Noise, -61, 6), music(K::Steady, -18, 16)},
          Expect::Music, 14},
