@@ -4,13 +4,16 @@
 // pictures in docs/ and for checking a signal's levels without audio hardware.
 //
 //   meter_trace scenario NAME     a timing scenario of the meter (see below)
-//   meter_trace pcm [-16bit] [-peak] < RAW
+//   meter_trace pcm [-16bit] [-peak] [-gain=DB|auto] < RAW
 //       RAW is mono signed 16-bit little-endian PCM at 44,100 Hz; each
 //       2,048-sample block is analysed when its last sample is in, and a tick
 //       runs every 441 samples, as in the running program (no audio server).
-// Output: one line per tick, "tick leds level bar peak", leds as a bit mask
-// (bit 0 = LED 1) of the 8 or 16 LEDs in use.
+//       -gain= sets the sensitivity (default 0 dB).
+// Output: one line per tick, "tick leds level bar peak gain", leds as a bit
+// mask (bit 0 = LED 1) of the 8 or 16 LEDs in use, gain the factor (not dB)
+// that the tick applied.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "app/shell.h"
 #include "audio/analysis.h"
 #include "board/led_board.h"
+#include "meter/gain.h"
 #include "meter/meter.h"
 #include "port/port.h"
 
@@ -54,7 +58,7 @@ void trace_print(int tick) {
     bool sixteen = g_sixteen_mode.load() != 0;
     unsigned leds = sixteen ? board_latched_leds(&g_board) : board_direct_leds(&g_board);
     const MeterState& s = g_meter_state;
-    std::printf("%d %u %d %d %d\n", tick, leds, s.level, s.bar, s.peak);
+    std::printf("%d %u %d %d %d %.6g\n", tick, leds, s.level, s.bar, s.peak, gain_factor_in_use());
 }
 
 void trace_set_level(int level, bool sixteen) {
@@ -118,9 +122,11 @@ int main(int argc, char** argv) {
         for (int i = 2; i < argc; ++i) {
             if (std::strcmp(argv[i], "-16bit") == 0) g_sixteen_mode.store(1);
             else if (std::strcmp(argv[i], "-peak") == 0) g_peak_mode.store(1);
+            else if (std::strcmp(argv[i], "-gain=auto") == 0) gain_set_auto();
+            else if (std::strncmp(argv[i], "-gain=", 6) == 0) gain_set_fixed(std::strtod(argv[i] + 6, nullptr));
         }
         return trace_pcm();
     }
-    std::fprintf(stderr, "usage: meter_trace scenario NAME | meter_trace pcm [-16bit] [-peak] < RAW\n");
+    std::fprintf(stderr, "usage: meter_trace scenario NAME | meter_trace pcm [-16bit] [-peak] [-gain=DB|auto] < RAW\n");
     return 2;
 }

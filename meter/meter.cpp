@@ -1,6 +1,7 @@
-// The per-tick meter: spectrum maximum, quantised level, falling bar and the
-// peak-hold dot, for 8 LEDs (stepwise peak fall) and 16 LEDs (gravity peak).
-// Both sizes share one MeterState that is never reset when an option changes.
+// The per-tick meter: spectrum maximum, the sensitivity's gain, quantised
+// level, falling bar and the peak-hold dot, for 8 LEDs (stepwise peak fall)
+// and 16 LEDs (gravity peak). Both sizes share one MeterState that is never
+// reset when an option changes.
 #include "meter/meter.h"
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include "app/options.h"
 #include "audio/analysis.h"
 #include "meter/frames.h"
+#include "meter/gain.h"
 
 MeterState g_meter_state;
 
@@ -130,7 +132,8 @@ void meter_tick() {
     MeterState& s = g_meter_state;
     bool sixteen = g_sixteen_mode.load(std::memory_order_relaxed) != 0;
     bool peak_on = g_peak_mode.load(std::memory_order_relaxed) != 0;
-    double maximum = meter_spectrum_maximum();
+    // The gain acts on the maximum alone: ballistics, peak and frames are the same at every setting.
+    double maximum = gain_apply(meter_spectrum_maximum());
     s.level = sixteen ? meter_quantise(maximum, SCALE_16, 16) : meter_quantise(maximum, SCALE_8, 8);
     if (sixteen) {
         meter_tick_16(s, peak_on);
@@ -139,4 +142,7 @@ void meter_tick() {
     }
 }
 
-void meter_reset() { g_meter_state = MeterState{}; }
+void meter_reset() {
+    g_meter_state = MeterState{};
+    gain_reset();
+}

@@ -24,5 +24,5 @@ extern MeterState g_meter_state;
 // writes the 8-LED or 16-LED frame.
 void meter_tick();
 
-// Back to the all-zero start (tests).
+// Back to the all-zero start, the sensitivity at fixed 0 dB included (tests).
 void meter_reset();

@@ -1,7 +1,8 @@
 // Nothing is allocated per block or per tick: every global operator new and
 // the C allocation functions (wrapped at link time, see tests/CMakeLists.txt)
 // are counted while analyse_block and meter_tick run many times, in both
-// display sizes with the peak on and off.
+// display sizes with the peak on and off, at the fixed 0 dB and +12 dB gains
+// and with the automatic sensitivity.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 
 #include "app/options.h"
 #include "audio/analysis.h"
+#include "meter/gain.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_port.h"
@@ -110,19 +112,23 @@ TEST(NoAllocation, BlocksAndTicksAllocateNothing) {
     test_block_fill(g_block, [](int i) { return static_cast<int16_t>((i * 7919) % 65536 - 32768); });
     const long during = allocations_during([] {
         for (int i = 0; i < 50; ++i) analyse_block(&g_block.header);
-        for (int sixteen = 0; sixteen < 2; ++sixteen) {
-            for (int peak = 0; peak < 2; ++peak) {
-                g_sixteen_mode = static_cast<uint8_t>(sixteen);
-                g_peak_mode = static_cast<uint8_t>(peak);
-                for (int i = 0; i < 200; ++i) {
-                    g_spectrum[i % 1024].store(i % 3 == 0 ? 131072.0 : 0.0);
-                    meter_tick();
+        for (int gain = 0; gain < 3; ++gain) {
+            if (gain == 1) gain_set_fixed(12.0);
+            if (gain == 2) gain_set_auto();
+            for (int sixteen = 0; sixteen < 2; ++sixteen) {
+                for (int peak = 0; peak < 2; ++peak) {
+                    g_sixteen_mode = static_cast<uint8_t>(sixteen);
+                    g_peak_mode = static_cast<uint8_t>(peak);
+                    for (int i = 0; i < 200; ++i) {
+                        g_spectrum[i % 1024].store(i % 3 == 0 ? 131072.0 : 0.0);
+                        meter_tick();
+                    }
                 }
             }
         }
     });
     EXPECT_EQ(during, 0);
-    EXPECT_EQ(fake_log_port_writes().size(), 2u * 400 + 6u * 400);  // the ticks really wrote frames
+    EXPECT_EQ(fake_log_port_writes().size(), 3u * (2u * 400 + 6u * 400));  // the ticks really wrote frames
 }
 
 }  // namespace
