@@ -3,7 +3,8 @@
 # the default source; a generated tone played into it reaches the program
 # through ALSA's default device, and the fake port's log shows what the LEDs
 # did. A full-scale 1,000 Hz tone is a steady 14 of 16 LEDs with -16bit -peak
-# and 7 of 8 without options; silence afterwards falls to dark by the
+# and 7 of 8 without options; a soft tone that lights nothing on the standard
+# scale lights 3 with -gain=+12; silence afterwards falls to dark by the
 # ballistics; SIGTERM ends with the dark display. When the audio server goes
 # away under the running program, it runs on and still ends cleanly; after
 # the program has stalled for a while, recording goes on.
@@ -38,6 +39,26 @@ tone_run() {
 
 tone_run sixteen 16 14 -16bit -peak
 tone_run eight 8 7
+
+# Sensitivity: a tone 18 dB below full scale lights no LED on the standard
+# scale, and 3 of 8 with -gain=+12 (its spectrum maximum, about 7,400, times
+# 10^(12/20)).
+start_port gain
+start_sonabar gain -gain=+12 -port="$ITEST_DIR/gain/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/gain.log'"
+start=$(now)
+play 1000 4000 2
+check "gain: -gain=+12 lights 3 of 8 LEDs for a soft tone" frames steady "$ITEST_DIR/gain.log" "$start" "$(now)" 8 3
+kill -TERM "$SONABAR_PID"
+wait_exit "$SONABAR_PID" 10
+start_port nogain
+start_sonabar nogain -port="$ITEST_DIR/nogain/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/nogain.log'"
+start=$(now)
+play 1000 4000 2
+check "gain: the standard scale lights none for it" frames dark "$ITEST_DIR/nogain.log" "$start"
+kill -TERM "$SONABAR_PID"
+wait_exit "$SONABAR_PID" 10
 
 # The program stalls for 0.6 s during a tone (stopped, as an overloaded
 # machine may hold it): once the blocks around the gap have passed, the tone

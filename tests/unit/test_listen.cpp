@@ -72,23 +72,29 @@ TEST(BlockRelay, MakesBlocksFromAnyPiecesLetsTheNewestWinAndPutsSilenceFirst) {
 // and newer than the one before.
 TEST(BlockRelay, NoBlockIsTornOrOutOfOrderBetweenThreads) {
     relay_reset();
-    constexpr int BLOCKS = 3000;
+    constexpr int BLOCKS = 5000;
     std::atomic<bool> done{false};
     std::thread recorder([&] {
-        for (int b = 1; b <= BLOCKS; ++b) append_block(static_cast<int16_t>(b), 97 + b % 900);
+        for (int b = 1; b <= BLOCKS; ++b) {
+            append_block(static_cast<int16_t>(b), 97 + b % 900);
+            std::this_thread::yield();
+        }
         done.store(true);
     });
     std::thread silencer([&] {
-        while (!done.load()) {
+        for (int i = 0; i < 10 && !done.load(); ++i) {
             relay_request_silence();
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
     });
     int last = 0, taken = 0;
     bool torn = false, backwards = false;
     while (!done.load() || relay_take() != nullptr) {
         WaveHeader* h = relay_take();
-        if (h == nullptr) continue;
+        if (h == nullptr) {
+            std::this_thread::yield();
+            continue;
+        }
         torn = torn || !uniform(h);
         if (first_sample(h) == 0) continue;  // a silent block
         backwards = backwards || first_sample(h) <= last;
