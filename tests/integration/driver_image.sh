@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the built driver image hwinterface.sys of one Windows cross build:
 # native subsystem, imports from the kernel and the HAL only (and only the
-# routines the driver is meant to use), and the version resource of a system
-# driver with its names and versions; and that the program of the same build
-# carries exactly this image as its resource BIN 103.
+# routines the driver is meant to use), a correct PE checksum (the system
+# checks it for drivers it loads at boot), and the version resource of a
+# system driver with its names and versions; and that the program of the same
+# build carries exactly this image as its resource BIN 103.
 # Usage: tests/integration/driver_image.sh BUILD_DIR
 set -euo pipefail
 
@@ -41,6 +42,17 @@ if grep -q '(PE32)' <<<"$headers"; then
   grep -q '^HAL.dll WRITE_PORT_UCHAR$' <<<"$imports" || fail "WRITE_PORT_UCHAR not imported from HAL.dll"
   grep -q '^HAL.dll READ_PORT_UCHAR$' <<<"$imports" || fail "READ_PORT_UCHAR not imported from HAL.dll"
 fi
+
+# The PE checksum, computed by pefile: an implementation independent of the
+# linker that wrote it.
+checksum=$(/usr/bin/python3 - "$image" <<'PY'
+import pefile, sys
+pe = pefile.PE(sys.argv[1])
+stored, computed = pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum()
+print("%#x" % stored if stored != 0 and stored == computed else "stored %#x, computed %#x" % (stored, computed))
+sys.exit(0 if stored != 0 and stored == computed else 1)
+PY
+) || fail "PE checksum: $checksum"
 
 # The version resource: fixed part and strings.
 python3 - "$image" <<'PY' || fail "version resource"
@@ -91,4 +103,4 @@ while at + 8 <= len(res):
     at = (at + header + size + 3) & ~3
 assert found == [image], f"{len(found)} BIN 103 resource(s); sizes {[len(f) for f in found]}, image {len(image)}"
 PY
-echo "driver_image: $image: native, kernel and HAL imports only, version resource in order, carried by sonabar.exe as BIN 103"
+echo "driver_image: $image: native, kernel and HAL imports only, checksum $checksum, version resource in order, carried by sonabar.exe as BIN 103"
