@@ -51,7 +51,11 @@ wine_use_build() {
   [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR   (an x86_64 or i686 cross build)" >&2; exit 2; }
   build=$(cd "$1" && pwd) || exit 2
   program=$build/sonabar.exe
+  # The driver image the program carries: the test-signed one where the build signs.
   image=$build/driver/hwinterface.sys
+  if grep -q '^SONABAR_TEST_SIGNING:BOOL=ON$' "$build/CMakeCache.txt" 2>/dev/null; then
+    image=$build/driver/hwinterface-test-signed.sys
+  fi
   tray_client=$build/tests/integration/win/tray_client.exe
   driver_client=$build/tests/integration/win/driver_client.exe
   local f
