@@ -25,7 +25,7 @@ done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
 
 if [ "$arch" = i686 ]; then
   here=$(dirname "${BASH_SOURCE[0]}")
-  faults=$(/usr/bin/python3 "$here/exe_imports.py" "$exe" --allowed "$here/xp_imports.txt" --thread-id) ||
+  faults=$(/usr/bin/python3 "$here/exe_imports.py" "$exe" "$here/xp_imports.txt") ||
     fail "$faults"
 fi
 
