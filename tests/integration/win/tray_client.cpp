@@ -310,7 +310,7 @@ int step_about_ok() {
 // A message box of the program: TEXT, an icon and OK alone; OK closes it.
 // `find` finds it again, `owner` is the window that must own it.
 int check_message_box(HWND (*find)(), HWND owner, const char* expected) {
-    HWND box = wait_for(find, 10000);
+    HWND box = wait_for(find, 20000);
     if (box == nullptr) return fail("no message box captioned Sonabar appeared");
     if (GetWindow(box, GW_OWNER) != owner)
         return fail(owner != nullptr ? "the message box is not owned by the hidden window"
