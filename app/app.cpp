@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "app/choices.h"
+#include "app/instance.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "app/tick_timer.h"
@@ -106,6 +107,13 @@ void app_command(uint32_t command) {
 }
 
 int app_run(const char* arguments) {
+    // A second copy only says so: it touches neither the port, the driver
+    // nor the tray, and makes no window that could be taken for the first's.
+    if (instance_claim() != INSTANCE_FIRST) {
+        instance_tell_running(ALREADY_RUNNING_TEXT);
+        return 0;
+    }
+
     shell_create_window();
 
     g_platform_kind = detect_platform();

@@ -7,6 +7,7 @@
 constexpr uint32_t TICK_PERIOD_MS = 10;
 constexpr const char* DRIVER_ERROR_TEXT = "Error loading kernel-mode I/O-driver!";
 constexpr const char* APP_TITLE = "Sonabar";
+constexpr const char* ALREADY_RUNNING_TEXT = "Sonabar is already running.";
 
 // What app_run returns: 0 after an orderly end, APP_START_FAILED when start-up
 // could not complete (the Windows entry returns 0 in every case, as designed).

@@ -2,6 +2,9 @@
 // notifications and the menu's commands, the tray icon record, the tray menu
 // with its check marks, the About box, the start-up failure message and the
 // message loop. Every call's result is ignored unless the spine asks for it.
+// When the taskbar comes (back), after an Explorer restart or a start before
+// the shell was ready, it broadcasts "TaskbarCreated": the icon is added again,
+// which also repairs an add that failed at start-up.
 #include "app/shell_win32.h"
 
 #include <shellapi.h>
@@ -35,6 +38,10 @@ static_assert(TRAY_FLAGS == 7, "tray flags: message, icon and tip");
 
 // The notify-icon record in its first form, which every shell understands.
 NOTIFYICONDATAA g_tray;
+// Set from shell_tray_add to shell_tray_remove: the icon belongs in the tray.
+bool g_tray_wanted;
+// The taskbar's broadcast when it is created; 0 if it could not be registered.
+UINT g_taskbar_created;
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88,
               "first form of the notify-icon record: 88 bytes on 32-bit Windows");
 
@@ -55,9 +62,26 @@ void shell_tray_menu() {
     PostMessageA(g_hwnd, WM_NULL, 0, 0);
 }
 
+// Windows Vista and later keep messages of a program run as administrator
+// from the (not elevated) taskbar unless the program lets them through. The
+// call is looked up, so that older Windows, which lack it, still load the
+// program.
+void shell_accept_taskbar_created() {
+    typedef BOOL(WINAPI * MessageFilterCall)(UINT message, DWORD flag);
+    constexpr DWORD MESSAGE_FILTER_ADD = 1;
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == nullptr || g_taskbar_created == 0) return;
+    // Through void*: the exported address is the function itself.
+    MessageFilterCall allow = reinterpret_cast<MessageFilterCall>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")));
+    if (allow != nullptr) allow(g_taskbar_created, MESSAGE_FILTER_ADD);
+}
+
 }  // namespace
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == g_taskbar_created && g_taskbar_created != 0 && g_tray_wanted)
+        Shell_NotifyIconA(NIM_ADD, &g_tray);
     switch (message) {
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -100,6 +124,8 @@ void shell_create_window() {
     window_class.lpszClassName = WINDOW_CLASS;
     window_class.hIconSm = shell_small_icon();
     RegisterClassExA(&window_class);
+    g_taskbar_created = RegisterWindowMessageA("TaskbarCreated");
+    shell_accept_taskbar_created();
     g_hwnd = CreateWindowExA(0, WINDOW_CLASS, APP_TITLE, 0, 0, 0, 0, 0, nullptr, nullptr,
                              g_instance, nullptr);
 }
@@ -121,10 +147,14 @@ void shell_tray_add() {
     g_tray.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     g_tray.hIcon = shell_small_icon();
     lstrcpynA(g_tray.szTip, APP_TITLE, 64);
+    g_tray_wanted = true;
     Shell_NotifyIconA(NIM_ADD, &g_tray);
 }
 
-void shell_tray_remove() { Shell_NotifyIconA(NIM_DELETE, &g_tray); }
+void shell_tray_remove() {
+    g_tray_wanted = false;
+    Shell_NotifyIconA(NIM_DELETE, &g_tray);
+}
 
 int shell_menu_load() {
     g_hmenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAY_MENU));

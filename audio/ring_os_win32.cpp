@@ -15,6 +15,9 @@ RingThreadEntry g_thread_entry;
 
 DWORD WINAPI ring_thread_trampoline(LPVOID parameter) { return g_thread_entry(parameter); }
 
+// Windows 95, 98 and Me create no thread without a place for its id.
+DWORD g_thread_id;
+
 constexpr UINT RING_MEMORY_FLAGS = 0x2042;  // GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE
 
 }  // namespace
@@ -31,7 +34,7 @@ void ring_event_destroy(RingEvent event) {
 
 RingThread ring_thread_create(RingThreadEntry entry) {
     g_thread_entry = entry;
-    return CreateThread(NULL, 0, ring_thread_trampoline, NULL, 0, NULL);
+    return CreateThread(NULL, 0, ring_thread_trampoline, NULL, 0, &g_thread_id);
 }
 
 void ring_thread_raise_priority(RingThread thread) { SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST); }

@@ -1,10 +1,11 @@
-// Fake shell and tick timer: every call lands in the call log; the menu keeps
-// its check states; the message loop runs the test's body and returns the
-// posted quit value.
+// Fake shell, tick timer and single-instance claim: every call lands in the
+// call log; the menu keeps its check states; the message loop runs the test's
+// body and returns the posted quit value.
 #include "tests/fakes/fake_shell.h"
 
 #include <map>
 
+#include "app/instance.h"
 #include "app/shell.h"
 #include "tests/fakes/fake_log.h"
 
@@ -15,6 +16,8 @@ std::function<void()> g_fake_about_body;
 TickCallback g_fake_tick_callback = nullptr;
 const char* g_fake_error_text = nullptr;
 const char* g_fake_error_detail = nullptr;
+int32_t g_fake_instance_result = INSTANCE_FIRST;
+const char* g_fake_running_text = nullptr;
 
 namespace {
 std::map<uint32_t, uint32_t> g_menu_states;  // by command; unset items are unchecked
@@ -29,6 +32,8 @@ void fake_shell_reset() {
     g_fake_tick_callback = nullptr;
     g_fake_error_text = nullptr;
     g_fake_error_detail = nullptr;
+    g_fake_instance_result = INSTANCE_FIRST;
+    g_fake_running_text = nullptr;
     g_menu_states.clear();
     g_quit_code = -1;
 }
@@ -95,3 +100,13 @@ void tick_timer_cancel(uint32_t timer_id) {
 }
 
 void tick_timer_yield() {}
+
+int32_t instance_claim() {
+    fake_log("instance_claim");
+    return g_fake_instance_result;
+}
+
+void instance_tell_running(const char* text) {
+    fake_log("tell_running");
+    g_fake_running_text = text;
+}

@@ -1,4 +1,5 @@
-// A recording shell and a hand-driven tick timer for tests of the spine.
+// A recording shell, a hand-driven tick timer and a scripted single-instance
+// claim for tests of the spine.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,8 @@ extern std::function<void()> g_fake_about_body;
 extern TickCallback g_fake_tick_callback;  // the callback given to tick_timer_start
 extern const char* g_fake_error_text;      // last shell_error_box text
 extern const char* g_fake_error_detail;
+extern int32_t g_fake_instance_result;     // what instance_claim returns (default: the first copy)
+extern const char* g_fake_running_text;    // last instance_tell_running text
 
 void fake_shell_reset();
 uint32_t fake_menu_state(uint32_t command);

@@ -1,17 +1,38 @@
 #!/usr/bin/env bash
 # Checks the built driver image hwinterface.sys of one Windows cross build:
 # native subsystem, imports from the kernel and the HAL only (and only the
-# routines the driver is meant to use), and the version resource of a system
-# driver with its names and versions; and that the program of the same build
-# carries exactly this image as its resource BIN 103.
-# Usage: tests/integration/driver_image.sh BUILD_DIR
+# routines the driver is meant to use), a correct PE checksum (the system
+# checks it for drivers it loads at boot), and the version resource of a
+# system driver with its names and versions; and that the program of the same
+# build carries exactly this image as its resource BIN 103. In a build with
+# SONABAR_TEST_SIGNING (required by --signed), the program carries the signed
+# image instead: its signatures must verify (osslsigncode, against the build's
+# certificate) and its checksum be right too.
+# Usage: tests/integration/driver_image.sh BUILD_DIR [--signed]
 set -euo pipefail
 
-build=$(cd "${1:?usage: driver_image.sh BUILD_DIR}" && pwd)
+build=$(cd "${1:?usage: driver_image.sh BUILD_DIR [--signed]}" && pwd)
 image=$build/driver/hwinterface.sys
 [ -f "$image" ] || { echo "driver_image: missing $image" >&2; exit 1; }
 
 fail() { echo "driver_image: $image: $*" >&2; exit 1; }
+
+signing=no
+grep -q '^SONABAR_TEST_SIGNING:BOOL=ON$' "$build/CMakeCache.txt" && signing=yes
+[ "${2:-}" != --signed ] || [ $signing = yes ] || fail "the build does not test-sign the driver (SONABAR_TEST_SIGNING)"
+
+# pe_checksum FILE: prints the PE checksum of FILE, which pefile (an
+# implementation independent of the linker and the signing tool that wrote
+# it) must compute to the same non-zero value.
+pe_checksum() {
+  /usr/bin/python3 - "$1" <<'PY'
+import pefile, sys
+pe = pefile.PE(sys.argv[1])
+stored, computed = pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum()
+print("%#x" % stored if stored != 0 and stored == computed else "stored %#x, computed %#x" % (stored, computed))
+sys.exit(0 if stored != 0 and stored == computed else 1)
+PY
+}
 
 headers=$(x86_64-w64-mingw32-objdump -p "$image")
 grep -Eq '^Subsystem[[:space:]]+00000001[[:space:]]+\(NT native\)' <<<"$headers" || fail "not a native-subsystem image"
@@ -42,6 +63,8 @@ if grep -q '(PE32)' <<<"$headers"; then
   grep -q '^HAL.dll READ_PORT_UCHAR$' <<<"$imports" || fail "READ_PORT_UCHAR not imported from HAL.dll"
 fi
 
+checksum=$(pe_checksum "$image") || fail "PE checksum: $checksum"
+
 # The version resource: fixed part and strings.
 python3 - "$image" <<'PY' || fail "version resource"
 import struct, sys
@@ -62,13 +85,27 @@ for key, value in [("FileDescription", "hwinterface.sys"), ("InternalName", "hwi
     i += (-i) % 4  # the value starts on a 32-bit boundary
     assert data[i:i + 2 * len(value) + 2] == value.encode("utf-16-le") + b"\0\0", key
 PY
+# The test-signed image: both signatures (SHA-1, and SHA-256 nested) verify
+# against the build's certificate, and signing has set the checksum anew.
+carried=$image
+if [ $signing = yes ]; then
+  carried=$build/driver/hwinterface-test-signed.sys
+  certificate=$(sed -n 's/^SONABAR_TEST_SIGNING_CERT:FILEPATH=//p' "$build/CMakeCache.txt")
+  certificate=${certificate:-$build/driver/test-signing/certificate.pem}
+  verified=$(osslsigncode verify -in "$carried" -CAfile "$certificate" 2>&1) ||
+    fail "the signature of $carried does not verify: $(tail -n 3 <<<"$verified")"
+  grep -q '^Number of verified signatures: 2$' <<<"$verified" || fail "$carried does not carry two verified signatures"
+  signed_checksum=$(pe_checksum "$carried") || fail "PE checksum of $carried: $signed_checksum"
+  echo "driver_image: $carried: two verified signatures, checksum $signed_checksum"
+fi
+
 # The program's resource BIN 103, read from its compiled resources, byte for byte.
 program=$build/sonabar.exe
 [ -f "$program" ] || fail "missing $program"
 resources=$(mktemp)
 trap 'rm -f "$resources"' EXIT
 x86_64-w64-mingw32-windres -i "$program" -O res -o "$resources" || fail "cannot read the resources of $program"
-python3 - "$resources" "$image" <<'PY' || fail "$program does not carry this image as BIN 103"
+python3 - "$resources" "$carried" <<'PY' || fail "$program does not carry $carried as BIN 103"
 import struct, sys
 res, image = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
 
@@ -91,4 +128,4 @@ while at + 8 <= len(res):
     at = (at + header + size + 3) & ~3
 assert found == [image], f"{len(found)} BIN 103 resource(s); sizes {[len(f) for f in found]}, image {len(image)}"
 PY
-echo "driver_image: $image: native, kernel and HAL imports only, version resource in order, carried by sonabar.exe as BIN 103"
+echo "driver_image: $image: native, kernel and HAL imports only, checksum $checksum, version resource in order; sonabar.exe carries $(basename "$carried") as BIN 103"

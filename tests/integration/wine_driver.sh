@@ -18,17 +18,25 @@
 #     instructions, so the program's first port write kills the driver host;
 #     from there its writes fail silently, the program stays up and answers,
 #     and Exit ends it with exit code 0.
+# With the i686 build (under the emulated 32-bit Wine, see wine_lib.sh) the
+# prefix is that of 64-bit Windows: the 32-bit program's system folder is
+# redirected, so the driver file lands in syswow64\drivers (made here, as
+# 64-bit Windows has it), where a 64-bit system never looks for it. Wine starts a 32-bit driver in a 32-bit driver
+# host, so the other steps run as they do for x86_64.
 # The script starts everything itself (prefix, one wineserver for all steps,
 # Xvfb on a free display; see wine_lib.sh) and removes it at the end; every
 # step has a time limit.
-# Usage: tests/integration/wine_driver.sh BUILD_DIR   (an x86_64 cross build)
+# Usage: tests/integration/wine_driver.sh BUILD_DIR   (an x86_64 or i686 cross build)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
 
 wine_use_build "$@"
 wine_start
 
-drivers=$WINEPREFIX/drive_c/windows/system32/drivers
+if [ "$wine_arch" = i686 ]; then system_folder=syswow64; else system_folder=system32; fi
+drivers=$WINEPREFIX/drive_c/windows/$system_folder/drivers
+# 64-bit Windows has the redirected driver folder; a Wine prefix lacks it.
+mkdir -p "$drivers"
 service_key='HKLM\System\CurrentControlSet\Services\hwinterface'
 
 # service_value NAME: "TYPE DATA" of one value of the service's registry key.
@@ -62,7 +70,7 @@ expect_value DisplayName "REG_SZ hwinterface"
 step "the installed driver file loads and answers requests that touch no port"
 run_windows "$driver_client" unregister || die "removing the service"
 status=0
-run_windows "$driver_client" check 'C:\windows\system32\drivers\hwinterface.sys' || status=$?
+run_windows "$driver_client" check "C:\\windows\\$system_folder\\drivers\\hwinterface.sys" || status=$?
 [ "$status" -eq 0 ] || die "driver client: $status failed check(s)"
 
 step "service registered with an absolute path and stopped: the program starts it and runs on"

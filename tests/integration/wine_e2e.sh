@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# End-to-end test of the Windows program under wine64, with the x86_64 cross
-# build: the program starts, its icon appears in Wine's tray, a right-click on
-# the icon opens the four-item menu at the cursor (a left click opens nothing),
-# the menu commands switch the check marks, the About box shows its text and
-# only OK closes it, and Exit (or closing the hidden window) ends the program
-# with exit code 0 and removes the icon. Without a wave input device under
-# Wine, the program runs on with a dark display.
+# End-to-end test of the Windows program under Wine, with the x86_64 or the
+# i686 cross build: the program starts, its icon appears in Wine's tray, a
+# right-click on the icon opens the four-item menu at the cursor (a left click
+# opens nothing), the menu commands switch the check marks, a second start
+# says "Sonabar is already running." and ends with exit code 0 while the first
+# runs on unchanged, the icon comes back when the tray has lost it (as a
+# restarted tray host knows no icon of before; Wine cannot restart its own
+# tray host while programs run) and "TaskbarCreated" is broadcast, the About
+# box shows its text and only OK closes it, and Exit (or closing the hidden
+# window) ends the program with exit code 0 and removes the icon. Without a wave input device
+# under Wine, the program runs on with a dark display.
 #
 # The program meets a real driver channel: the prefix has the port I/O driver
 # registered as a stopped kernel service with an absolute image path (this
@@ -20,7 +24,7 @@
 # wine_lib.sh), and removes them at the end. Screenshots of the open menu and
 # of the About box are left in BUILD_DIR/e2e-artefacts.
 #
-# Usage: tests/integration/wine_e2e.sh BUILD_DIR   (an x86_64 cross build)
+# Usage: tests/integration/wine_e2e.sh BUILD_DIR   (an x86_64 or i686 cross build)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
 
@@ -58,6 +62,29 @@ tray command 40006
 tray command 40007
 tray menu post 40008:0:About 40007:1:16-bit 40006:0:Peak 40003:0:Exit
 screenshot menu.png
+tray close-menu
+
+step "a second start says so and ends; the first runs on with its icon and its options"
+timeout 120 "$WINELOADER" "$program" -peak >"$work/second.log" 2>&1 &
+second_pid=$!
+tray notice-box "Sonabar is already running."
+rc=0
+timeout 30 tail --pid="$second_pid" -f /dev/null || die "the second start did not end within 30 s"
+wait "$second_pid" || rc=$?
+[ "$rc" -eq 0 ] || die "the second start's exit code is $rc"
+echo "the second start: exit code 0"
+tray tray-icon >/dev/null
+tray menu post 40008:0:About 40007:1:16-bit 40006:0:Peak 40003:0:Exit
+tray close-menu
+
+step "the tray forgets the icon, as a restarted tray host does: \"TaskbarCreated\" brings it back"
+tray tray-forget
+tray taskbar-created
+icon=$(tray tray-icon) || exit 1
+read -r icon_x icon_y <<<"$icon"
+echo "icon back in the tray at ($icon_x,$icon_y)"
+xdotool mousemove "$icon_x" "$icon_y" click 3
+tray menu wait 40008:0:About 40007:1:16-bit 40006:0:Peak 40003:0:Exit
 tray close-menu
 
 step "About box"

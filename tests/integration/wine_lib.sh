@@ -1,22 +1,28 @@
-# Shared set-up of the tests of the Windows program under wine64
-# (wine_driver.sh, wine_e2e.sh), which run an x86_64 cross build: the build's
-# files under test, Wine's environment, a private working directory holding a
-# fresh Wine prefix served by one wineserver for all steps, Xvfb on a display
-# it picks itself, running Windows programs with a time limit, and the
-# program's start and orderly end. The exit trap ends everything started here
-# and removes the working directory. Sourced by the test scripts, which run
-# under `set -euo pipefail` and are called as
+# Shared set-up of the tests of the Windows program under Wine (wine_driver.sh,
+# wine_e2e.sh), which run an x86_64 or an i686 cross build: the build's files
+# under test, Wine's environment, a private working directory holding a fresh
+# Wine prefix served by one wineserver for all steps, Xvfb on a display it
+# picks itself, running Windows programs with a time limit, and the program's
+# start and orderly end. The exit trap ends everything started here and
+# removes the working directory. Sourced by the test scripts, which run under
+# `set -euo pipefail` and are called as
 #   tests/integration/wine_*.sh BUILD_DIR
+# An x86_64 build runs under the system's wine64. An i686 build runs under the
+# 32-bit Wine of scripts/wine-i386 (an emulated CPU: this kernel runs no 32-bit
+# code), prepared on first use in WINE_I386_DIR (default build/wine-i386 of the
+# checkout); its waits are longer.
 # A failure ends the test with exit code 1 and a message naming the test and
 # what failed; a wrong call or an incomplete build ends it with exit code 2.
 
 # shellcheck shell=bash
 
 WINE_TEST=$(basename "$0" .sh)
+WINE_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all
+wine_arch=x86_64
 # Disables the .NET and HTML engines, so the fresh prefix asks to install neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -39,18 +45,29 @@ die() { echo "$WINE_TEST: FAILED: $*" >&2; exit 1; }
 
 # wine_use_build ARGUMENTS: takes the script's arguments (one build
 # directory) and sets build, program, image, tray_client and driver_client,
-# all of which must exist.
+# all of which must exist, and wine_arch (x86_64 or i686, from the program);
+# for an i686 build, the 32-bit Wine.
 wine_use_build() {
-  [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR   (an x86_64 cross build)" >&2; exit 2; }
+  [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR   (an x86_64 or i686 cross build)" >&2; exit 2; }
   build=$(cd "$1" && pwd) || exit 2
   program=$build/sonabar.exe
+  # The driver image the program carries: the test-signed one where the build signs.
   image=$build/driver/hwinterface.sys
+  if grep -q '^SONABAR_TEST_SIGNING:BOOL=ON$' "$build/CMakeCache.txt" 2>/dev/null; then
+    image=$build/driver/hwinterface-test-signed.sys
+  fi
   tray_client=$build/tests/integration/win/tray_client.exe
   driver_client=$build/tests/integration/win/driver_client.exe
   local f
   for f in "$program" "$image" "$tray_client" "$driver_client" "$build/tests/integration/win/tray_probe.dll"; do
-    [ -f "$f" ] || { echo "$WINE_TEST: missing $f (build the x86_64 cross build first)" >&2; exit 2; }
+    [ -f "$f" ] || { echo "$WINE_TEST: missing $f (build the cross build first)" >&2; exit 2; }
   done
+  if x86_64-w64-mingw32-objdump -f "$program" | grep -q 'file format pei-i386'; then
+    wine_arch=i686
+    wine_i386_dir=${WINE_I386_DIR:-$WINE_SOURCE_DIR/build/wine-i386}
+    WINELOADER=$("$WINE_SOURCE_DIR/scripts/wine-i386" "$wine_i386_dir") ||
+      { echo "$WINE_TEST: no 32-bit Wine for the i686 build" >&2; exit 2; }
+  fi
 }
 
 # wine_start_display: Xvfb for the program's windows, the tray and the
@@ -85,6 +102,9 @@ wine_start() {
   # holds the service database (StartService then fails with 1055 or 1053):
   # wait until every process of the set-up has ended and the server with them.
   timeout 180 "$WINESERVER" -w || die "the prefix's set-up did not end within 180 s"
+  if [ "$wine_arch" = i686 ]; then
+    cp "$wine_i386_dir/zlib1.dll" "$WINEPREFIX/drive_c/windows/syswow64/" || die "zlib1.dll for the 32-bit builtins"
+  fi
   timeout 20 "$WINESERVER" -p || die "starting the wineserver for the steps"
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "app/choices.h"
+#include "app/instance.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture_ring_inspect.h"
@@ -86,7 +87,7 @@ TEST_F(AppTest, StartsAndStopsInOrderAndEndsDark) {
             s == "wave_close")
             names.push_back(s);
     std::vector<std::string> expected = {
-        "create_window", "detect_platform", "driver_open", "tray_add", "menu_load",
+        "instance_claim", "create_window", "detect_platform", "driver_open", "tray_add", "menu_load",
         "wave_open", "wave_start",                // capture opened and started
         "timer_start", "port 0x77A=0", "loop",   // tick, then the port's start-up setting
         "port 0x37A=0", "port 0x378=0",          // one tick's 8-LED frame
@@ -143,7 +144,8 @@ TEST_F(AppTest, DriverUnavailableShowsTheMessageAndStopsBeforeTheTray) {
         g_fake_driver_reason = "no such device";
         g_fake_driver_headline = headline;
         EXPECT_EQ(app_run("-peak"), APP_START_FAILED);
-        EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "error_box"}));
+        EXPECT_EQ(steps(), (std::vector<std::string>{"instance_claim", "create_window", "detect_platform", "driver_open",
+                                                      "error_box"}));
         EXPECT_STREQ(g_fake_error_text, headline != nullptr ? headline : "Error loading kernel-mode I/O-driver!");
         EXPECT_STREQ(g_fake_error_detail, "no such device");
         EXPECT_TRUE(fake_log_port_writes().empty());
@@ -153,7 +155,15 @@ TEST_F(AppTest, DriverUnavailableShowsTheMessageAndStopsBeforeTheTray) {
 TEST_F(AppTest, AQuitWhileThePortIsTakenEndsQuietly) {
     g_fake_driver_result = DRIVER_INTERRUPTED;
     EXPECT_EQ(app_run("-peak"), 0);
-    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open"}));
+    EXPECT_EQ(steps(), (std::vector<std::string>{"instance_claim", "create_window", "detect_platform", "driver_open"}));
+}
+
+TEST_F(AppTest, SecondCopySaysSoAndTouchesNothing) {
+    g_fake_instance_result = INSTANCE_ALREADY_RUNNING;
+    EXPECT_EQ(app_run("-peak -16bit"), 0);
+    EXPECT_EQ(steps(), (std::vector<std::string>{"instance_claim", "tell_running"}));
+    EXPECT_STREQ(g_fake_running_text, "Sonabar is already running.");
+    EXPECT_EQ(g_peak_mode.load(), 0);
 }
 
 TEST_F(AppTest, DriverStartedOrOpenedBothGoOn) {
@@ -177,8 +187,8 @@ TEST_F(AppTest, DirectPortOutputNeedsNoDriver) {
 TEST_F(AppTest, MissingMenuUndoesTheTrayAndExits) {
     g_fake_menu_load_result = 1;
     EXPECT_EQ(app_run("-peak -16bit"), APP_START_FAILED);
-    EXPECT_EQ(steps(), (std::vector<std::string>{"create_window", "detect_platform", "driver_open", "tray_add",
-                                                  "menu_load", "tray_remove", "driver_close"}));
+    EXPECT_EQ(steps(), (std::vector<std::string>{"instance_claim", "create_window", "detect_platform", "driver_open",
+                                                  "tray_add", "menu_load", "tray_remove", "driver_close"}));
     EXPECT_EQ(g_peak_mode.load(), 0);  // options are not applied
 }
 

@@ -22,9 +22,18 @@
 //                                window, with an icon, TEXT and one button),
 //                                print its text and close it with OK
 //   no-error-box                 no failure message is shown
+//   notice-box TEXT              the same for the message of a second copy of
+//                                the program: a box captioned "Sonabar" of
+//                                another process, owned by no window
+//   tray-forget                  make the tray drop the program's icon, as a
+//                                restarted tray host knows none of the icons
+//                                of before, and wait until the tray is empty
+//   taskbar-created              broadcast the "TaskbarCreated" message, as a
+//                                new taskbar does
 //   gone                         wait until the hidden window has gone
 // Every wait has a time limit.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -132,6 +141,19 @@ int step_tray_empty() {
 HWND find_menu() { return find_own("#32768", nullptr); }
 HWND find_about() { return find_own("#32770", "About"); }
 HWND find_error_box() { return find_own("#32770", "Sonabar"); }
+
+// A visible message box captioned "Sonabar" of a process other than the program's.
+HWND find_notice_box() {
+    DWORD program_process = 0;
+    GetWindowThreadProcessId(g_program, &program_process);
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "#32770", "Sonabar")) != nullptr) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != program_process && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
 
 // Reads the open popup's items from inside the program through the probe hook.
 bool probe_menu(HWND popup, char* report, size_t size) {
@@ -285,10 +307,14 @@ int step_about_ok() {
     return 0;
 }
 
-int step_error_box(const char* expected) {
-    HWND box = wait_for(find_error_box, 10000);
+// A message box of the program: TEXT, an icon and OK alone; OK closes it.
+// `find` finds it again, `owner` is the window that must own it.
+int check_message_box(HWND (*find)(), HWND owner, const char* expected) {
+    HWND box = wait_for(find, 20000);
     if (box == nullptr) return fail("no message box captioned Sonabar appeared");
-    if (GetWindow(box, GW_OWNER) != g_program) return fail("the message box is not owned by the hidden window");
+    if (GetWindow(box, GW_OWNER) != owner)
+        return fail(owner != nullptr ? "the message box is not owned by the hidden window"
+                                     : "the message box has an owner");
 
     // The box's visible controls: its text, its icon and its buttons.
     char text[512] = "";
@@ -318,9 +344,34 @@ int step_error_box(const char* expected) {
     say("message box \"Sonabar\" with an icon: %s", text);
 
     PostMessageA(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
-    if (wait_for([] { return find_error_box() == nullptr ? g_program : nullptr; }, 5000) == nullptr)
+    if (wait_for([find] { return find() == nullptr ? GetDesktopWindow() : nullptr; }, 5000) == nullptr)
         return fail("OK did not close the message box");
     say("OK closed the message box");
+    return 0;
+}
+
+// Wine's tray cannot be restarted while programs run on its desktop (the
+// desktop window outlives the process that hosts the tray, and a new host is
+// refused), so the test takes the program's icon out of the tray instead:
+// the tray then knows no icon of the program, as a new host would.
+int step_tray_forget() {
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = g_program;
+    icon.uID = TRAY_ICON_ID;
+    if (!Shell_NotifyIconA(NIM_DELETE, &icon)) return fail("the tray did not drop the icon");
+    int count = 0;
+    if (wait_for([&count] { return find_tray_icon(&count) == nullptr ? GetDesktopWindow() : nullptr; }, 10000) ==
+        nullptr)
+        return fail("the tray still shows %d icon(s)", count);
+    say("the tray has dropped the icon");
+    return 0;
+}
+
+int step_taskbar_created() {
+    if (!PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0))
+        return fail("cannot broadcast \"TaskbarCreated\"");
+    say("\"TaskbarCreated\" broadcast");
     return 0;
 }
 
@@ -380,7 +431,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(step, "about-open") == 0) return step_about_open();
     if (std::strcmp(step, "about-ok") == 0) return step_about_ok();
     if (std::strcmp(step, "ready") == 0) return step_ready();
-    if (std::strcmp(step, "error-box") == 0 && argc == 3) return step_error_box(argv[2]);
+    if (std::strcmp(step, "error-box") == 0 && argc == 3) return check_message_box(find_error_box, g_program, argv[2]);
+    if (std::strcmp(step, "notice-box") == 0 && argc == 3) return check_message_box(find_notice_box, nullptr, argv[2]);
+    if (std::strcmp(step, "tray-forget") == 0) return step_tray_forget();
+    if (std::strcmp(step, "taskbar-created") == 0) return step_taskbar_created();
     if (std::strcmp(step, "no-error-box") == 0) return step_no_error_box();
     if (std::strcmp(step, "close-window") == 0) {
         PostMessageA(g_program, WM_CLOSE, 0, 0);
