@@ -102,6 +102,14 @@ int fake_wave_queued() {
     return g_queue_length;
 }
 
+bool fake_wave_holds(const WaveHeader* header) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (int i = 0; i < g_queue_length; ++i) {
+        if (g_queue[i] == header) return true;
+    }
+    return false;
+}
+
 int fake_wave_prepared() {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_prepared;
@@ -162,15 +170,23 @@ int wave_in_prepare_header(WaveInHandle, WaveHeader* header) {
 
 int wave_in_add_buffer(WaveInHandle, WaveHeader* header) {
     fake_wave_log("wave_add", header);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_adds++ == g_fake_wave.fail_add_at) return 11;
-    if (g_started && g_fake_wave.refuse_requeue) return 11;
-    if ((header->dwFlags & WHDR_PREPARED) == 0 || (header->dwFlags & WHDR_INQUEUE) != 0) return 33;
-    if (g_queue_length == QUEUE_CAPACITY) return 7;
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    g_queue[g_queue_length++] = header;
-    ++g_total_adds;
-    g_changed.notify_all();
+    WaveHeader* filled = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_adds++ == g_fake_wave.fail_add_at) return 11;
+        if (g_started && g_fake_wave.refuse_requeue) return 11;
+        if ((header->dwFlags & WHDR_PREPARED) == 0 || (header->dwFlags & WHDR_INQUEUE) != 0) return 33;
+        if (g_queue_length == QUEUE_CAPACITY) return 7;
+        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        g_queue[g_queue_length++] = header;
+        ++g_total_adds;
+        g_changed.notify_all();
+        if (g_started && g_queue_length == 1 && g_fake_wave.fill_at_once > 0) {
+            --g_fake_wave.fill_at_once;
+            filled = fake_wave_pop_locked();
+        }
+    }
+    if (filled != nullptr) fake_wave_deliver(filled, filled->dwBufferLength);
     return 0;
 }
 

@@ -17,6 +17,8 @@ struct FakeWaveScript {
     int reset_result = 0;          // non-zero: reset fails and hands nothing back
     bool stop_hands_back = true;   // a successful stop hands back the buffer being filled
     bool refuse_requeue = false;   // adds after start fail: buffers drop out of the ring
+    int fill_at_once = 0;          // the next n buffers added to an empty queue while recording
+                                   // are filled and handed back inside the add (a starved device)
     bool log_calls = true;         // log every device call in the shared call log
 };
 
@@ -31,6 +33,7 @@ int fake_wave_complete(int count, int16_t sample = 0);
 // callback; `param1` lets a test check that only the message is looked at.
 void fake_wave_notice(uint32_t message, uintptr_t param1 = 0);
 int fake_wave_queued();                  // buffers queued at the device now
+bool fake_wave_holds(const WaveHeader* header);  // `header` is queued at the device now
 int fake_wave_prepared();                // headers prepared now
 int64_t fake_wave_adds();                // successful wave_in_add_buffer calls so far
 // Waits until `adds` buffers have been queued in all; false after a long

@@ -1,8 +1,10 @@
 // The capture ring with its real worker thread and event (the Linux ring_os
 // file) over the scripted wave device: the rotation of the eight buffers, the
-// newest-block hand-off when the worker falls behind, the state guards, and
-// an orderly end in every state the worker can be in. Waits are condition
-// waits; their time-outs only guard against a hang.
+// handler's sole hold on its block (never a buffer already queued again), the
+// newest-block hand-off when the worker falls behind, a completion that
+// arrives during its own buffer's re-queue, the state guards, and an orderly
+// end in every state the worker can be in. Waits are condition waits; their
+// time-outs only guard against a hang.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +33,11 @@ std::vector<uint32_t> g_seen_bytes;   // each block's dwBytesRecorded
 bool g_hold = false;
 
 int32_t record_block(WaveHeader* header) {
+    // The handler must have the buffer to itself: once it is queued again the
+    // device may be filling it while the handler reads.
+    EXPECT_FALSE(fake_wave_holds(header))
+        << "the handler got a block whose buffer was already back at the device: "
+           "the worker must hand the block to the handler first and queue its buffer after";
     std::unique_lock<std::mutex> lock(g_mutex);
     g_seen.push_back(header);
     int16_t sample;
@@ -225,6 +232,25 @@ TEST_F(CaptureTest, AWorkerBehindSeesOnlyTheNewestBlockButRequeuesThemAll) {
     for (WaveHeader* h : rotation(3, 8)) expected.push_back(h);
     EXPECT_EQ(seen(), expected);
     EXPECT_EQ(calls_after_start(), requeues(rotation(0, 11)));
+    EXPECT_EQ(fake_wave_queued(), CAPTURE_BUFFERS);
+}
+
+// A device that has run dry fills a buffer the moment it is queued again, so
+// the completion arrives while the worker is still inside the re-queue. The
+// ring must have cleared the buffer's earlier completion before queueing it,
+// or it would erase this new one and lose the buffer, and with it every
+// buffer displaced behind it.
+TEST_F(CaptureTest, ABufferFilledAsSoonAsItIsQueuedAgainIsNotLost) {
+    open_and_start(record_block);
+    hold_worker(true);
+    ASSERT_EQ(fake_wave_complete(1, 1), 1);
+    ASSERT_TRUE(wait_seen(1));  // the worker holds entry 0
+    ASSERT_EQ(fake_wave_complete(CAPTURE_BUFFERS - 1, 2), CAPTURE_BUFFERS - 1);  // the device runs dry
+    g_fake_wave.fill_at_once = 1;
+    hold_worker(false);
+    EXPECT_TRUE(fake_wave_wait_adds(2 * CAPTURE_BUFFERS + 1))
+        << "a buffer completed during its own re-queue was lost: clear its completion before queueing it";
+    EXPECT_EQ(seen(), (std::vector<WaveHeader*>{entry(0), entry(0)}));
     EXPECT_EQ(fake_wave_queued(), CAPTURE_BUFFERS);
 }
 
