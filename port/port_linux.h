@@ -8,7 +8,6 @@
 
 // Keeps `path` (not copied: it must live as long as the program, as argv does).
 void port_set_device_path(const char* path);
-const char* port_device_path();
 
 // Writes the cause of a failed open (claiming false) or claim (claiming true)
 // of `path` with error number `error`, and its remedy, as one line.

@@ -103,8 +103,6 @@ void port_set_optional(bool optional) { g_port_optional = optional; }
 
 void port_set_device_path(const char* path) { g_port_path = path; }
 
-const char* port_device_path() { return g_port_path; }
-
 void driver_describe_failure(const char* path, int error, bool claiming, char* text, size_t size) {
     switch (error) {
         case ENOENT:

@@ -23,7 +23,6 @@ struct Slot {
 Slot g_slots[PREVIEW_QUEUE_SLOTS];
 std::atomic<uint32_t> g_tail{0};     // next position a producer claims
 uint32_t g_head = 0;                 // next position the consumer takes (consumer only)
-std::atomic<uint32_t> g_dropped{0};
 
 }  // namespace
 
@@ -31,7 +30,6 @@ void preview_queue_reset() {
     for (uint32_t i = 0; i < PREVIEW_QUEUE_SLOTS; ++i) g_slots[i].sequence.store(i, std::memory_order_relaxed);
     g_tail.store(0, std::memory_order_relaxed);
     g_head = 0;
-    g_dropped.store(0, std::memory_order_relaxed);
 }
 
 bool preview_queue_push(uint16_t offset, uint8_t value) {
@@ -49,8 +47,7 @@ bool preview_queue_push(uint16_t offset, uint8_t value) {
             }
             // `position` now holds the tail another producer left: try there.
         } else if (lag < 0) {
-            g_dropped.fetch_add(1, std::memory_order_relaxed);  // a lap behind: the queue is full
-            return false;
+            return false;  // a lap behind: the queue is full
         } else {
             position = g_tail.load(std::memory_order_relaxed);  // another producer took this slot
         }
@@ -65,5 +62,3 @@ bool preview_queue_pop(PreviewWrite* write) {
     ++g_head;
     return true;
 }
-
-uint32_t preview_queue_dropped() { return g_dropped.load(std::memory_order_relaxed); }

@@ -2,7 +2,7 @@
 // the preview's drawing thread: a bounded queue that never blocks a writer.
 // Several threads write the port (the tick; the UI thread at start-up, on a
 // display-size switch and at exit), one thread reads. A write that finds the
-// queue full is dropped and counted; every tick rewrites the whole frame, so
+// queue full is dropped; every tick rewrites the whole frame, so
 // the preview repairs itself at the next one. Fixed storage: nothing is
 // allocated after start-up.
 #pragma once
@@ -21,5 +21,3 @@ void preview_queue_reset();
 bool preview_queue_push(uint16_t offset, uint8_t value);
 // The one reading thread: takes the oldest write; false when there is none.
 bool preview_queue_pop(PreviewWrite* write);
-// Writes dropped so far.
-uint32_t preview_queue_dropped();
