@@ -22,10 +22,11 @@ static_assert(IDM_EXIT == MENU_EXIT && IDM_PEAK == MENU_PEAK && IDM_SIXTEEN == M
 static_assert(MENU_CHECKED == MF_CHECKED && MENU_UNCHECKED == MF_UNCHECKED, "check states");
 
 HINSTANCE g_instance;
-HWND g_hwnd;
-HMENU g_hmenu;
 
 namespace {
+
+HWND g_hwnd;    // the hidden window: tray notifications and menu commands
+HMENU g_hmenu;  // menu resource 101; its first submenu is the tray menu
 
 constexpr const char* WINDOW_CLASS = "sonabar";
 constexpr UINT WINDOW_CLASS_STYLE = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
@@ -77,8 +78,8 @@ void shell_accept_taskbar_created() {
     if (allow != nullptr) allow(g_taskbar_created, MESSAGE_FILTER_ADD);
 }
 
-}  // namespace
-
+// The hidden window's procedure: destruction, menu commands, the tray's
+// right-click, and the icon added again when the taskbar starts anew.
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == g_taskbar_created && g_taskbar_created != 0 && g_tray_wanted)
         Shell_NotifyIconA(NIM_ADD, &g_tray);
@@ -99,6 +100,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The About box's procedure: only OK (or Enter) closes it.
 INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
@@ -111,6 +113,8 @@ INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
             return FALSE;
     }
 }
+
+}  // namespace
 
 void shell_create_window() {
     WNDCLASSEXA window_class = {};

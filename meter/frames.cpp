@@ -5,10 +5,10 @@
 
 #include "port/port.h"
 
-const uint32_t bar_patterns[9] = {0, 1, 3, 7, 15, 31, 63, 127, 255};
-const uint32_t dot_patterns[9] = {0, 1, 2, 4, 8, 16, 32, 64, 128};
-
 namespace {
+
+const uint32_t bar_patterns[9] = {0, 1, 3, 7, 15, 31, 63, 127, 255};  // LEDs 1..n lit
+const uint32_t dot_patterns[9] = {0, 1, 2, 4, 8, 16, 32, 64, 128};    // LED n alone
 
 constexpr uint8_t CONTROL_LINES_HIGH = 0;    // both clock lines high at the connector
 constexpr uint8_t CONTROL_LINES_LOW = 3;     // both clock lines low

@@ -5,14 +5,6 @@
 #pragma once
 #include <cstdint>
 
-extern const uint32_t bar_patterns[9];  // LEDs 1..n lit
-extern const uint32_t dot_patterns[9];  // LED n alone
-
-// Register addresses relative to g_port_base.
-constexpr uint16_t PORT_DATA = 0;
-constexpr uint16_t PORT_CONTROL = 2;
-constexpr uint16_t PORT_EXTENDED_CONTROL = 0x402;
-
 // One bank's byte: bar_patterns[bar] | dot_patterns[dot]. Counts outside 0..8
 // are brought into it first, so no lookup ever leaves a table.
 uint8_t frame_bank_byte(int32_t bar, int32_t dot);
