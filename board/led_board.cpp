@@ -4,6 +4,10 @@
 
 namespace {
 
+// The board's own idea of the registers, written here again on purpose and
+// not taken from port/port.h: the model is the tests' independent oracle of
+// what the program writes, so a wrong offset in the program must not be
+// shared by the board that judges it.
 constexpr uint16_t BOARD_DATA = 0;
 constexpr uint16_t BOARD_CONTROL = 2;
 constexpr uint8_t CONTROL_STROBE = 0x01;

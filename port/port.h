@@ -11,6 +11,11 @@ constexpr int32_t PLATFORM_DRIVER = 2;  // the driver channel through g_driver_h
 // The parallel port's base I/O address (the first parallel port).
 constexpr uint16_t g_port_base = 0x378;
 
+// The port's registers, relative to g_port_base.
+constexpr uint16_t PORT_DATA = 0;
+constexpr uint16_t PORT_CONTROL = 2;
+constexpr uint16_t PORT_EXTENDED_CONTROL = 0x402;  // ECP ports only
+
 // An open handle to the driver channel: a Windows HANDLE or a Linux file descriptor.
 typedef intptr_t DriverHandle;
 constexpr DriverHandle DRIVER_INVALID_HANDLE = -1;

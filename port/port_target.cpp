@@ -7,16 +7,13 @@
 #include "port/port.h"
 
 namespace {
-constexpr uint16_t OFFSET_DATA = 0;
-constexpr uint16_t OFFSET_CONTROL = 2;
-constexpr uint16_t OFFSET_EXTENDED_CONTROL = 0x402;
 constexpr uint8_t MODE_FIELD = 0xE0;
 }  // namespace
 
 PortTarget port_target(uint16_t port, uint8_t value) {
-    if (port == g_port_base + OFFSET_DATA) return PORT_TARGET_DATA;
-    if (port == g_port_base + OFFSET_CONTROL) return PORT_TARGET_CONTROL;
-    if (port == g_port_base + OFFSET_EXTENDED_CONTROL && (value & MODE_FIELD) == 0) {
+    if (port == g_port_base + PORT_DATA) return PORT_TARGET_DATA;
+    if (port == g_port_base + PORT_CONTROL) return PORT_TARGET_CONTROL;
+    if (port == g_port_base + PORT_EXTENDED_CONTROL && (value & MODE_FIELD) == 0) {
         return PORT_TARGET_STANDARD_MODE;
     }
     return PORT_TARGET_NONE;
