@@ -7,17 +7,15 @@
 // Cancelling joins the thread, so no tick runs once tick_timer_cancel returns.
 #include <pthread.h>
 #include <sched.h>
-#include <time.h>
 
 #include <atomic>
-#include <cerrno>
 
+#include "app/monotonic_clock_linux.h"
 #include "app/tick_timer.h"
 
 namespace {
 
 constexpr int TICK_FIFO_PRIORITY = 2;  // above the capture worker's 1
-constexpr int64_t NANOSECONDS_PER_SECOND = 1000000000;
 
 struct TickTimer {
     pthread_t thread;
@@ -32,12 +30,6 @@ uint32_t g_last_id;
 std::atomic<bool> g_cancelled{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "cancel flag must be lock-free");
 
-int64_t tick_now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * NANOSECONDS_PER_SECOND + now.tv_nsec;
-}
-
 void* tick_thread(void*) {
     pthread_setname_np(pthread_self(), "sonabar-tick");  // for top, perf and the measurements
     sched_param param{};
@@ -45,17 +37,12 @@ void* tick_thread(void*) {
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);  // refused without privilege
 
     const int64_t period = g_timer.period_ns;
-    int64_t deadline = tick_now();
+    int64_t deadline = monotonic_now_ns() + period;
     for (;;) {
-        deadline += period;
-        timespec at{static_cast<time_t>(deadline / NANOSECONDS_PER_SECOND),
-                    static_cast<long>(deadline % NANOSECONDS_PER_SECOND)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-        }
+        monotonic_sleep_until(deadline);
         if (g_cancelled.load(std::memory_order_relaxed)) return nullptr;
         g_timer.callback(g_timer.id, 0, 0, 0, 0);
-        int64_t late = tick_now() - deadline;
-        if (late >= period) deadline += late / period * period;  // skip the missed deadlines
+        deadline = monotonic_next_deadline(deadline, period, monotonic_now_ns());
     }
 }
 

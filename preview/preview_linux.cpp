@@ -19,8 +19,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
+#include "app/monotonic_clock_linux.h"
 #include "app/options.h"
 #include "app/tell.h"
 #include "port/port.h"
@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr int64_t NANOSECONDS_PER_SECOND = 1000000000;
 constexpr int64_t DRAW_PERIOD_NS = 10 * 1000000;         // the tick's period
 constexpr int64_t PLAIN_PERIOD_NS = 100 * 1000000;       // plain lines: ten a second at most
 constexpr int FINAL_WRITE_PATIENCE_MS = 200;
@@ -53,12 +52,6 @@ struct Preview {
 Preview g_preview;
 std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "stop flag must be lock-free");
-
-int64_t preview_now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * NANOSECONDS_PER_SECOND + now.tv_nsec;
-}
 
 // Runs on the threads that write the port: hands the write over and returns.
 void preview_tap(uint16_t port, uint8_t value) {
@@ -98,7 +91,7 @@ void preview_take_writes() {
 void preview_draw(bool final) {
     if (!g_preview.seen_write || g_preview.output_dead) return;
     if (tell_took_preview_line()) g_preview.last_line[0] = '\0';  // a told line took its place
-    int64_t now = preview_now();
+    int64_t now = monotonic_now_ns();
     if (!final && !g_preview.style.terminal && now - g_preview.last_drawn_ns < PLAIN_PERIOD_NS) return;
     bool sixteen = g_sixteen_mode.load(std::memory_order_relaxed) != 0;
     uint16_t leds = sixteen ? board_latched_leds(&g_preview.board) : board_direct_leds(&g_preview.board);
@@ -117,19 +110,14 @@ void* preview_thread(void*) {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);  // signals go to the program; a broken pipe gives EPIPE here
-    int64_t deadline = preview_now();
+    int64_t deadline = monotonic_now_ns() + DRAW_PERIOD_NS;
     // Acquire, paired with preview_stop's release: the writes queued before the
     // stop (the dark display at exit) are seen by the last drain below.
     while (!g_stop.load(std::memory_order_acquire)) {
-        deadline += DRAW_PERIOD_NS;
-        timespec at{static_cast<time_t>(deadline / NANOSECONDS_PER_SECOND),
-                    static_cast<long>(deadline % NANOSECONDS_PER_SECOND)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-        }
+        monotonic_sleep_until(deadline);
         preview_take_writes();
         preview_draw(false);
-        int64_t late = preview_now() - deadline;
-        if (late >= DRAW_PERIOD_NS) deadline += late / DRAW_PERIOD_NS * DRAW_PERIOD_NS;
+        deadline = monotonic_next_deadline(deadline, DRAW_PERIOD_NS, monotonic_now_ns());
     }
     // The program has ended: the last writes are the dark display.
     preview_take_writes();

@@ -1,10 +1,12 @@
 // The Linux tick timer: it ticks, one timer runs at a time, and cancelling
-// waits for the thread, so no tick runs once tick_timer_cancel has returned.
+// waits for the thread, so no tick runs once tick_timer_cancel has returned;
+// and the grid of deadlines that it and the preview keep, late wake-ups included.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 
+#include "app/monotonic_clock_linux.h"
 #include "app/tick_timer.h"
 
 namespace {
@@ -51,6 +53,24 @@ TEST(TickTimer, OneTimerAtATimeAndAFreshIdForTheNext) {
     EXPECT_NE(second, first);
     tick_timer_cancel(second);
     tick_timer_cancel(second);  // twice: nothing more happens
+}
+
+// A late wake-up keeps the grid: the next deadline stays on it, and deadlines
+// already missed are skipped instead of being fired in a burst.
+TEST(MonotonicClock, TheNextDeadlineStaysOnTheGridAndSkipsMissedOnes) {
+    struct Case {
+        int64_t now;
+        int64_t next;
+    } cases[] = {
+        {100, 110},  // woke on time
+        {109, 110},  // late, but the next deadline is still ahead
+        {110, 120},  // a whole period late: that deadline is gone
+        {135, 140},  // three deadlines missed
+    };
+    for (const Case& c : cases) EXPECT_EQ(monotonic_next_deadline(100, 10, c.now), c.next) << "now " << c.now;
+    int64_t before = monotonic_now_ns();
+    monotonic_sleep_until(before + 2000000);
+    EXPECT_GE(monotonic_now_ns(), before + 2000000);
 }
 
 TEST(TickTimer, RefusesAZeroPeriodOrNoCallback) {
