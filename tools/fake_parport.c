@@ -1,5 +1,6 @@
 /* A stand-in for a parallel-port device node, served through FUSE, for the
-   integration tests of the Linux edition. It offers one file, "parport0",
+   integration tests of the Linux edition, the demo's --port-log and the
+   measurements. It offers one file, "parport0",
    whose ioctl answers the kernel's parallel-port requests (claim, release,
    data and control writes, mode) and logs every request to a log file, one
    line each: "<monotonic seconds> <request> <value>". Options make it refuse
