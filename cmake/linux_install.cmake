@@ -1,5 +1,6 @@
 # Installing the Linux edition and packaging it for Debian: the binary, a
-# desktop entry, an autostart example and the icon in the hicolor theme.
+# desktop entry, an autostart example, the icon in the hicolor theme, the
+# manual page, and the README with its pictures and the licence.
 # `cmake --install` puts them in place; `cpack` in the build tree makes a .deb.
 include(GNUInstallDirs)
 
@@ -9,6 +10,26 @@ install(FILES app/resources/sonabar.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/ico
 install(FILES app/resources/sonabar-autostart.desktop
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/autostart RENAME sonabar.desktop)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README's pictures and the pages it links to, beside it as in the source tree.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png" PATTERN "*.svg")
+# The licence, under the name Debian gives it.
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+
+# The manual page with the version of project() filled in, compressed as Debian
+# installs manual pages. Made when configuring, so that installing after a
+# build of the program alone finds it; editing docs/sonabar.1 configures again.
+set(man_page ${PROJECT_BINARY_DIR}/man/sonabar.1)
+configure_file(docs/sonabar.1 ${man_page} @ONLY)
+find_program(SONABAR_GZIP gzip)
+if(SONABAR_GZIP)
+  execute_process(COMMAND ${SONABAR_GZIP} -9nkf ${man_page} RESULT_VARIABLE gzip_result)
+  if(NOT gzip_result EQUAL 0)
+    message(FATAL_ERROR "gzip could not compress ${man_page}")
+  endif()
+  set(man_page ${man_page}.gz)
+endif()
+install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonabar)
