@@ -65,7 +65,7 @@ check "nothing on stderr" quiet "$ITEST_DIR/early.err" "$ITEST_DIR/running.err"
 start_port late
 log="$ITEST_DIR/late.log"
 : >"$ITEST_DIR/items"
-LD_PRELOAD="$(dirname "$FAKE_PARPORT")/late_bus.so" ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0" \
+LD_PRELOAD="${LATE_BUS:?CTest names the late_bus library}" ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0" \
     start_sonabar late -port="$ITEST_DIR/late/parport0"
 check "library's connection late: the library missed the watcher (its complaint is on stderr)" \
     wait_until 5 grep -q -F "$TRAY_LIBRARY_COMPLAINT" "$ITEST_DIR/late.err"
