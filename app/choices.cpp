@@ -49,6 +49,20 @@ void choices_check_all() {
     choices_check(items, choices_gain_items(items), g_gain_command);
 }
 
+// "+6 dB", "-3 dB", "+6.5 dB": a gain as the menu shows it, into `text`.
+void choices_gain_label(double db, char* text, int size) {
+    // Six decimals at most, without trailing zeros; a value that rounds to
+    // nothing shows without a sign.
+    char number[32];
+    std::snprintf(number, sizeof number, "%+.6f", db);
+    char* end = number + std::strlen(number);
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
+    *end = '\0';
+    const char* shown = std::strcmp(number + 1, "0") == 0 ? "0" : number;
+    std::snprintf(text, static_cast<size_t>(size), "%s dB", shown);
+}
+
 }  // namespace
 
 int32_t choices_start(int32_t listen, bool gain_auto, double gain_db) {
@@ -134,19 +148,6 @@ void choices_gain(uint32_t command) {
         }
     }
     choices_check_all();
-}
-
-void choices_gain_label(double db, char* text, int size) {
-    // Six decimals at most, without trailing zeros; a value that rounds to
-    // nothing shows without a sign.
-    char number[32];
-    std::snprintf(number, sizeof number, "%+.6f", db);
-    char* end = number + std::strlen(number);
-    while (end[-1] == '0') --end;
-    if (end[-1] == '.') --end;
-    *end = '\0';
-    const char* shown = std::strcmp(number + 1, "0") == 0 ? "0" : number;
-    std::snprintf(text, static_cast<size_t>(size), "%s dB", shown);
 }
 
 void choices_reset() {

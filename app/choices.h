@@ -45,8 +45,5 @@ void choices_listen(int32_t source);
 // A sensitivity item chosen (one of the MENU_GAIN_ commands).
 void choices_gain(uint32_t command);
 
-// "+6 dB", "-3 dB", "+6.5 dB": a gain as the menu shows it, into `text`.
-void choices_gain_label(double db, char* text, int size);
-
 // Forgets the choices, as before choices_start (for tests).
 void choices_reset();
