@@ -62,7 +62,10 @@ void app_toggle_option(std::atomic<uint8_t>& option) {
 
 void tick_timer_callback(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t) {
     g_ticks_running.fetch_add(1);
-    if (g_ticks_enabled.load()) meter_tick();
+    if (g_ticks_enabled.load()) {
+        capture_tick();
+        meter_tick();
+    }
     g_ticks_running.fetch_sub(1);
 }
 

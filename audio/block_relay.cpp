@@ -44,10 +44,9 @@ WaveHeader* relay_header_of(RelayBlock& block) {
 
 }  // namespace
 
-bool relay_append(const int16_t* samples, uint32_t count) {
+void relay_append(const int16_t* samples, uint32_t count) {
     uint32_t filling = g_filling.load(std::memory_order_relaxed);
     uint32_t filled = g_filled.load(std::memory_order_relaxed);
-    bool completed = false;
     while (count > 0) {
         uint32_t take = RELAY_BLOCK_SAMPLES - filled;
         if (take > count) take = count;
@@ -59,12 +58,10 @@ bool relay_append(const int16_t* samples, uint32_t count) {
         if (filled == RELAY_BLOCK_SAMPLES) {
             filling = g_published.exchange(filling | FRESH, std::memory_order_acq_rel) & INDEX_MASK;
             filled = 0;
-            completed = true;
         }
     }
     g_filling.store(filling, std::memory_order_relaxed);
     g_filled.store(filled, std::memory_order_relaxed);
-    return completed;
 }
 
 void relay_restart_block() { g_filled.store(0, std::memory_order_relaxed); }

@@ -16,9 +16,9 @@
 
 constexpr uint32_t RELAY_BLOCK_SAMPLES = 2048;  // 4,096 bytes, 46.4 ms at 44,100 Hz
 
-// Recording side, one thread at a time. Appends `count` samples; true when at
-// least one block was completed (the analysing side should be woken).
-bool relay_append(const int16_t* samples, uint32_t count);
+// Recording side, one thread at a time. Appends `count` samples; each block
+// they complete is published at once.
+void relay_append(const int16_t* samples, uint32_t count);
 // Recording side: drops the part-filled block, so that every block holds
 // contiguous sound (after a gap: an overrun, or a new stream).
 void relay_restart_block();

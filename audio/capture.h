@@ -1,11 +1,12 @@
 // The capture: records the sound input from start-up to shutdown and hands
 // every completed block (2,048 mono 16-bit samples at 44,100 Hz, 4,096 bytes)
-// to the block handler, one at a time, on a thread of its own; when that
-// thread falls behind, the newest block wins. All operations are called from
-// the controlling (UI) thread, report nothing and return quietly when their
-// state does not apply. One implementation per edition: the Windows edition's
-// ring of eight buffers over waveIn (capture.cpp), the Linux edition's
-// recording through PipeWire or ALSA (listen.cpp).
+// to the block handler, one at a time; when the handler falls behind, the
+// newest block wins. The operations but capture_tick are called from the
+// controlling (UI) thread, report nothing and return quietly when their state
+// does not apply. One implementation per edition: the Windows edition's ring
+// of eight buffers over waveIn, whose worker thread calls the handler
+// (capture.cpp); the Linux edition's recording through PipeWire or ALSA,
+// whose blocks reach the handler on the tick (listen.cpp).
 #pragma once
 #include <cstdint>
 
@@ -16,6 +17,11 @@ void capture_set_block_handler(BlockHandler handler);
 void capture_start();
 void capture_stop();
 void capture_close();
+
+// The capture's share of each 10 ms tick, on the tick's thread before the
+// meter runs: where blocks are handed over on the tick, the newest block
+// completed since the last one goes to the block handler; elsewhere nothing.
+void capture_tick();
 
 // What the program listens to. The Windows edition records the default input
 // only; the Linux edition can also record what the default output plays.

@@ -1,24 +1,27 @@
 // The Linux edition's capture: what the spine opens, starts, stops and closes
-// to hear sound, and the one worker thread that hands every completed block to
-// the block handler. It records through the desktop's PipeWire server whenever
-// one answers (the default input, or what the default output plays, following
-// the desktop as the user switches), through ALSA's "default" device when none
-// does, and through the ALSA device the user named with -device=. Samples
-// arrive on the recording thread and go into the block relay; each completed
-// block wakes the worker, which takes the newest one (older ones are
-// overwritten, so a slow handler never lags the sound). When the input is lost
-// a silent block follows, so the LEDs fall to dark by their own ballistics
-// instead of holding a level that no longer reflects any sound; the way of
-// recording gets it back by itself. The user hears of each change once, on
-// stderr: the path taken at start-up, an input lost (with its cause), and an
-// input back. Nothing here is allocated after start-up.
+// to hear sound, and the hand-over of every completed block to the block
+// handler. It records through the desktop's PipeWire server whenever one
+// answers (the default input, or what the default output plays, following
+// the desktop as the user switches), through ALSA's "default" device when
+// none does, and through the ALSA device the user named with -device=.
+// Samples arrive on the recording thread and go into the block relay. The
+// handler is called on the tick's thread, at the start of the first tick
+// after a block is complete, with the newest one (older ones are overwritten,
+// so a slow handler never lags the sound): the LEDs change only at a tick
+// anyway, so this is as soon as the block can be seen, it wakes no thread of
+// its own per block, and the recording thread - a sound server's real-time
+// thread - only copies and never waits for the analysis. When the input is
+// lost a silent block is handed over first, so the LEDs fall to dark by their
+// own ballistics instead of holding a level that no longer reflects any
+// sound; the way of recording gets it back by itself. The user hears of each
+// change once, on stderr: the path taken at start-up, an input lost (with its
+// cause), and an input back. Nothing here is allocated after start-up.
 #include <atomic>
 
 #include "app/tell.h"
 #include "audio/block_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
-#include "audio/ring_os.h"
 #include "audio/sound_input.h"
 
 namespace {
@@ -29,10 +32,7 @@ const char* g_device;  // -device=, or null
 std::atomic<int32_t> g_source{LISTEN_INPUT};  // read by the recording threads' messages
 ListenPath g_path = PATH_NONE;
 bool g_recording;  // UI thread: between capture_start and capture_stop
-RingEvent g_block_event;
-RingThread g_worker;
 std::atomic<BlockHandler> g_block_handler{nullptr};
-std::atomic<bool> g_worker_quit{false};
 std::atomic<bool> g_lost{false};  // the input is lost (told once until it is back)
 static_assert(std::atomic<BlockHandler>::is_always_lock_free, "handler must be lock-free");
 
@@ -64,19 +64,6 @@ void listen_stop_path() {
     }
 }
 
-// Woken for every completed block and every silence request; takes what the
-// relay holds, silence first, then the newest block.
-uint32_t listen_worker(void*) {
-    for (;;) {
-        ring_event_wait(g_block_event);
-        if (g_worker_quit.load(std::memory_order_relaxed)) return 0;
-        while (WaveHeader* block = relay_take()) {
-            BlockHandler handler = g_block_handler.load(std::memory_order_relaxed);
-            if (handler != nullptr) handler(block);
-        }
-    }
-}
-
 }  // namespace
 
 void capture_use_device(const char* name) { g_device = name; }
@@ -85,8 +72,6 @@ bool capture_server_answers() { return pipewire_connect() == 0; }
 
 void capture_open() {
     if (g_path != PATH_NONE) return;
-    g_block_event = ring_event_create();
-    if (g_block_event == nullptr) return;
     relay_reset();
     g_lost.store(false, std::memory_order_relaxed);
     if (g_device == nullptr && pipewire_connect() == 0) {
@@ -108,10 +93,6 @@ void capture_set_block_handler(BlockHandler handler) {
 
 void capture_start() {
     if (g_path == PATH_NONE || g_recording) return;
-    g_worker_quit.store(false, std::memory_order_relaxed);
-    g_worker = ring_thread_create(listen_worker);
-    if (g_worker == nullptr) return;
-    ring_thread_raise_priority(g_worker);
     listen_start_path();
     g_recording = true;
 }
@@ -124,17 +105,7 @@ void capture_stop() {
 
 void capture_close() {
     capture_stop();
-    if (g_worker != nullptr) {
-        // The flag is stored before the event is set and read after the wait returns.
-        g_worker_quit.store(true, std::memory_order_relaxed);
-        ring_event_set(g_block_event);
-        ring_thread_join(g_worker);
-        ring_thread_release(g_worker);
-        g_worker = nullptr;
-    }
     if (g_path == PATH_PIPEWIRE) pipewire_close();
-    if (g_block_event != nullptr) ring_event_destroy(g_block_event);
-    g_block_event = nullptr;
     g_path = PATH_NONE;
     g_block_handler.store(nullptr, std::memory_order_relaxed);
 }
@@ -157,9 +128,15 @@ int32_t capture_listen(int32_t source) {
     return 0;
 }
 
-void listen_samples(const int16_t* samples, uint32_t count) {
-    if (relay_append(samples, count)) ring_event_set(g_block_event);
+// The tick's thread: silence first when asked for, then the newest block.
+void capture_tick() {
+    while (WaveHeader* block = relay_take()) {
+        BlockHandler handler = g_block_handler.load(std::memory_order_relaxed);
+        if (handler != nullptr) handler(block);
+    }
 }
+
+void listen_samples(const int16_t* samples, uint32_t count) { relay_append(samples, count); }
 
 void listen_gap() { relay_restart_block(); }
 
@@ -168,7 +145,6 @@ void listen_gap() { relay_restart_block(); }
 void listen_silence() {
     relay_restart_block();
     relay_request_silence();
-    ring_event_set(g_block_event);
 }
 
 void listen_lost(const char* cause) {

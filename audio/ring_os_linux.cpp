@@ -1,21 +1,23 @@
-// The capture worker's operating-system pieces on Linux: an auto-reset event
-// from an eventfd (setting it is one system call that never waits, so a sound
-// server's real-time thread may set it; a wait reads the counter back to zero,
-// so any number of sets before it wake it once), the worker as a POSIX thread
-// (raised to real-time priority where the system allows it, silently normal
-// otherwise), and zero-filled memory from calloc, which never moves.
+// The capture ring's operating-system pieces on POSIX systems, where the
+// ring's tests and fuzz targets run it (the Linux program itself records
+// without the ring, audio/listen.cpp): an auto-reset event from a mutex and a
+// condition variable, the worker as a POSIX thread (raised to real-time
+// priority where the system allows it, silently normal otherwise), and
+// zero-filled memory from calloc, which never moves.
 #include <pthread.h>
 #include <sched.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 
 #include "audio/ring_os.h"
 
 namespace {
+
+struct LinuxEvent {
+    pthread_mutex_t mutex;
+    pthread_cond_t cond;
+    bool signalled;
+};
 
 struct LinuxThread {
     pthread_t thread;
@@ -31,31 +33,43 @@ void* ring_thread_start(void* parameter) {
 
 constexpr int WORKER_FIFO_PRIORITY = 1;  // below the tick's
 
-int ring_event_fd(RingEvent event) { return static_cast<int>(reinterpret_cast<intptr_t>(event) - 1); }
-
 }  // namespace
 
-// The event is the descriptor, kept in the handle as descriptor + 1 so that
-// null stays "no event".
 RingEvent ring_event_create() {
-    int fd = eventfd(0, EFD_CLOEXEC);
-    return fd < 0 ? nullptr : reinterpret_cast<RingEvent>(static_cast<intptr_t>(fd) + 1);
+    LinuxEvent* e = static_cast<LinuxEvent*>(std::calloc(1, sizeof(LinuxEvent)));
+    if (e == nullptr) return nullptr;
+    pthread_mutex_init(&e->mutex, nullptr);
+    pthread_cond_init(&e->cond, nullptr);
+    e->signalled = false;
+    return e;
 }
 
+// Signals after unlocking: the worker runs at real-time priority, so a waiter
+// woken while the mutex is still held would preempt the setter only to block
+// on the mutex and be woken a second time when it is released. The waiter
+// checks the flag under the mutex, so no wake-up is lost.
 void ring_event_set(RingEvent event) {
-    uint64_t one = 1;
-    ssize_t written = write(ring_event_fd(event), &one, sizeof one);
-    (void)written;  // only a counter at its limit refuses, and that one wakes the waiter anyway
+    LinuxEvent* e = static_cast<LinuxEvent*>(event);
+    pthread_mutex_lock(&e->mutex);
+    e->signalled = true;
+    pthread_mutex_unlock(&e->mutex);
+    pthread_cond_signal(&e->cond);
 }
 
 void ring_event_wait(RingEvent event) {
-    uint64_t count;
-    while (read(ring_event_fd(event), &count, sizeof count) < 0 && errno == EINTR) {
-    }
+    LinuxEvent* e = static_cast<LinuxEvent*>(event);
+    pthread_mutex_lock(&e->mutex);
+    while (!e->signalled) pthread_cond_wait(&e->cond, &e->mutex);
+    e->signalled = false;
+    pthread_mutex_unlock(&e->mutex);
 }
 
 void ring_event_destroy(RingEvent event) {
-    if (event != nullptr) close(ring_event_fd(event));
+    LinuxEvent* e = static_cast<LinuxEvent*>(event);
+    if (e == nullptr) return;
+    pthread_cond_destroy(&e->cond);
+    pthread_mutex_destroy(&e->mutex);
+    std::free(e);
 }
 
 RingThread ring_thread_create(RingThreadEntry entry) {
