@@ -143,7 +143,7 @@ def cpu(before_path, after_path, names):
             name, totals[name], total_wakes / seconds, total_preempted / seconds,
             total_ticks * 1000.0 / CLOCK_TICKS / seconds))
     if {"sonabar", "cava", "reference"} <= set(totals):
-        print("\nSonabar / cava = %.3f (target at most 0.25); Sonabar / reference = %.2f (target at most 1.5)"
+        print("\nSonabar / cava = %.3f (target at most 0.20); Sonabar / reference = %.2f (target at most 1.8)"
               % (totals["sonabar"] / totals["cava"], totals["sonabar"] / totals["reference"]))
 
 
