@@ -22,7 +22,7 @@
 // refuse to close, it may still hold the buffers: they are then left allocated
 // rather than freed under it.
 #include "audio/capture_ring.h"
-#include "audio/capture_ring_inspect.h"
+#include "audio/capture_ring_peek.h"
 
 #include <atomic>
 

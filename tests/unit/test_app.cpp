@@ -14,7 +14,7 @@
 #include "app/instance.h"
 #include "app/options.h"
 #include "app/shell.h"
-#include "audio/capture_ring_inspect.h"
+#include "audio/capture_ring_peek.h"
 #include "audio/analysis.h"
 #include "meter/meter.h"
 #include "port/port.h"

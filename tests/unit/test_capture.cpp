@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/capture_ring_inspect.h"
+#include "audio/capture_ring_peek.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_wave_in.h"
 

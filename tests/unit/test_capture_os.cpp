@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/capture_ring_inspect.h"
+#include "audio/capture_ring_peek.h"
 #include "tests/fakes/fake_log.h"
 #include "tests/fakes/fake_ring_os.h"
 #include "tests/fakes/fake_wave_in.h"

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/options.h"
-#include "audio/capture_ring_inspect.h"
+#include "audio/capture_ring_peek.h"
 #include "audio/analysis.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"

@@ -1,4 +1,4 @@
-// A look inside the capture ring, for its tests only: whether it is open and
+// A peek inside the capture ring, for its tests only: whether it is open and
 // running, and the header of each of its eight entries.
 #pragma once
 #include "audio/capture_ring.h"
