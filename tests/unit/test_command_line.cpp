@@ -118,22 +118,6 @@ TEST(CommandLine, RefusesAnythingElseNamingTheProblem) {
     }
 }
 
-TEST(CommandLine, RecordingWhatIsPlayingNeedsAnAnsweringServer) {
-    for (bool playing : {false, true}) {
-        for (bool answers : {false, true}) {
-            CommandLine line;
-            ASSERT_EQ(parse({playing ? "-listen=playing" : "-listen=input"}, &line), 0);
-            bool refused = playing && !answers;
-            EXPECT_EQ(command_line_check_server(&line, answers), refused ? 1 : 0);
-            if (refused) {
-                // The reason and the remedy.
-                EXPECT_NE(line.error.find("no PipeWire server answered"), std::string::npos) << line.error;
-                EXPECT_NE(line.error.find("-listen=input"), std::string::npos) << line.error;
-            }
-        }
-    }
-}
-
 TEST(CommandLine, UsageNamesEveryOptionAndTheExitCodes) {
     const char* usage = command_line_usage();
     for (const char* option : {"\n  -peak ", "\n  -16bit ", "\n  -listen=input ", "\n  -listen=playing ",
