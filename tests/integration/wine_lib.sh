@@ -3,8 +3,9 @@
 # under test, Wine's environment, a private working directory holding a fresh
 # Wine prefix (its crash dialog off) served by one wineserver for all steps,
 # Xvfb on a display it picks itself, running Windows programs with a time
-# limit, the tray client's steps, and the program's start and orderly end. The exit trap ends everything started here and
-# removes the working directory. Sourced by the test scripts, which run under
+# limit, the tray client's steps, and the program's start and orderly end.
+# The exit trap ends everything started here and removes the working
+# directory. Sourced by the test scripts, which run under
 # `set -euo pipefail` and are called as
 #   tests/integration/wine_*.sh BUILD_DIR
 # An x86_64 build runs under the system's wine64. An i686 build runs under the
