@@ -10,7 +10,7 @@
 
 #include <atomic>
 
-#include "app/monotonic_clock_linux.h"
+#include "base/monotonic_clock_linux.h"
 #include "app/tick_timer.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/tell.h"
+#include "base/tell.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 // cause), and an input back. Nothing here is allocated after start-up.
 #include <atomic>
 
-#include "app/tell.h"
+#include "base/tell.h"
 #include "audio/block_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"

@@ -28,7 +28,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/tell.h"
+#include "base/tell.h"
 #include "port/port.h"
 #include "port/port_linux.h"
 #include "port/provision.h"

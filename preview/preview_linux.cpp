@@ -20,9 +20,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/monotonic_clock_linux.h"
+#include "base/monotonic_clock_linux.h"
 #include "app/options.h"
-#include "app/tell.h"
+#include "base/tell.h"
 #include "port/port.h"
 #include "port/port_linux.h"
 #include "preview/preview_line.h"

@@ -1,5 +1,5 @@
 // Telling the user on Linux: a fixed buffer per call, one write(2) to stderr.
-#include "app/tell.h"
+#include "base/tell.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 // The monotonic clock of the Linux threads that keep a grid of deadlines:
 // clock_gettime and an absolute clock_nanosleep, resumed after a signal.
-#include "app/monotonic_clock_linux.h"
+#include "base/monotonic_clock_linux.h"
 
 #include <time.h>
 
