@@ -3,14 +3,14 @@
 # an orderly end is checked the same way everywhere, the audio server can be
 # brought back after it was killed, and a process's wake-ups are counted.
 
-# The program runs from $ITEST_DIR/sonabar (its icon is built in).
-cp "$SONABAR" "$ITEST_DIR/sonabar"
-SONABAR="$ITEST_DIR/sonabar"
+# The program runs from $PRIVATE_DIR/sonabar (its icon is built in).
+cp "$SONABAR" "$PRIVATE_DIR/sonabar"
+SONABAR="$PRIVATE_DIR/sonabar"
 
 # Seconds from $1 (a `now` reading) to now.
 since() { "$PYTHON" -c "import sys; print('%.2f' % ($(now) - float(sys.argv[1])))" "$1"; }
 below() { "$PYTHON" -c "import sys; sys.exit(not float(sys.argv[1]) < float(sys.argv[2]))" "$1" "$2"; }
-no_leftovers() { ! pgrep -f "^$ITEST_DIR/sonabar" >/dev/null; }
+no_leftovers() { ! pgrep -f "^$PRIVATE_DIR/sonabar" >/dev/null; }
 
 # end_orderly WHAT LOG [HOW]: ends $SONABAR_PID by HOW - a signal name (TERM
 # by default) or "menu" for the tray menu's Exit - and checks an orderly end
@@ -37,13 +37,13 @@ end_orderly() {
 # null sink as the default source.
 restart_audio() {
     rm -f "$XDG_RUNTIME_DIR"/pipewire-0*
-    bg pipewire >>"$ITEST_DIR/pipewire.log" 2>&1
-    AUDIO_PIDS=("${ITEST_PIDS[-1]}")
+    bg pipewire >>"$PRIVATE_DIR/pipewire.log" 2>&1
+    AUDIO_PIDS=("${PRIVATE_PIDS[-1]}")
     wait_until 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { log "FAIL: pipewire did not restart"; exit 1; }
-    bg wireplumber >>"$ITEST_DIR/wireplumber.log" 2>&1
-    AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
-    bg pipewire-pulse >>"$ITEST_DIR/pipewire-pulse.log" 2>&1
-    AUDIO_PIDS+=("${ITEST_PIDS[-1]}")
+    bg wireplumber >>"$PRIVATE_DIR/wireplumber.log" 2>&1
+    AUDIO_PIDS+=("${PRIVATE_PIDS[-1]}")
+    bg pipewire-pulse >>"$PRIVATE_DIR/pipewire-pulse.log" 2>&1
+    AUDIO_PIDS+=("${PRIVATE_PIDS[-1]}")
     wait_until 15 pactl info >/dev/null || { log "FAIL: pipewire-pulse did not answer"; exit 1; }
     pactl load-module module-null-sink sink_name=vsink rate=44100 channels=1 format=s16le >/dev/null
     pactl set-default-source vsink.monitor
@@ -62,10 +62,10 @@ wakeups() {
             echo "${task##*/} $(awk '/ctxt_switches/ {n += $2} END {print n + 0}' "$task/status" 2>/dev/null)"
         done | sort
     }
-    snapshot >"$ITEST_DIR/wakeups.before"
+    snapshot >"$PRIVATE_DIR/wakeups.before"
     sleep "$seconds"
-    snapshot >"$ITEST_DIR/wakeups.after"
-    join "$ITEST_DIR/wakeups.before" "$ITEST_DIR/wakeups.after" |
+    snapshot >"$PRIVATE_DIR/wakeups.after"
+    join "$PRIVATE_DIR/wakeups.before" "$PRIVATE_DIR/wakeups.after" |
         awk -v s="$seconds" '{d = $3 - $2; n += d; if (d > m) m = d} END {print int((n - m) / s)}'
 }
 

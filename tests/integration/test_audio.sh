@@ -19,8 +19,8 @@ tone_run() {
     local name=$1 kind=$2 leds=$3
     shift 3
     start_port "$name"
-    local log="$ITEST_DIR/$name.log"
-    start_sonabar "$name" -port="$ITEST_DIR/$name/parport0" "$@"
+    local log="$PRIVATE_DIR/$name.log"
+    start_sonabar "$name" -port="$PRIVATE_DIR/$name/parport0" "$@"
     wait_until 10 sh -c "grep -q ' mode ' '$log'" || log "program did not start"
     local start end
     start=$(now)
@@ -34,7 +34,7 @@ tone_run() {
     wait_exit "$SONABAR_PID" 10
     check "$name: SIGTERM gives exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
     check "$name: the last writes are control 0, then data 0" ends_dark "$log"
-    check "$name: nothing on stderr" quiet "$ITEST_DIR/$name.err"
+    check "$name: nothing on stderr" quiet "$PRIVATE_DIR/$name.err"
 }
 
 tone_run sixteen 16 14 -16bit -peak
@@ -44,19 +44,19 @@ tone_run eight 8 7
 # scale, and 3 of 8 with -gain=+12 (its spectrum maximum, about 7,400, times
 # 10^(12/20)).
 start_port gain
-start_sonabar gain -gain=+12 -port="$ITEST_DIR/gain/parport0"
-wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/gain.log'"
+start_sonabar gain -gain=+12 -port="$PRIVATE_DIR/gain/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$PRIVATE_DIR/gain.log'"
 start=$(now)
 play 1000 4000 2
-check "gain: -gain=+12 lights 3 of 8 LEDs for a soft tone" frames steady "$ITEST_DIR/gain.log" "$start" "$(now)" 8 3
+check "gain: -gain=+12 lights 3 of 8 LEDs for a soft tone" frames steady "$PRIVATE_DIR/gain.log" "$start" "$(now)" 8 3
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
 start_port nogain
-start_sonabar nogain -port="$ITEST_DIR/nogain/parport0"
-wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/nogain.log'"
+start_sonabar nogain -port="$PRIVATE_DIR/nogain/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$PRIVATE_DIR/nogain.log'"
 start=$(now)
 play 1000 4000 2
-check "gain: the standard scale lights none for it" frames dark "$ITEST_DIR/nogain.log" "$start"
+check "gain: the standard scale lights none for it" frames dark "$PRIVATE_DIR/nogain.log" "$start"
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
 
@@ -65,8 +65,8 @@ wait_exit "$SONABAR_PID" 10
 # shows steadily again, and the silence after it reaches the LEDs, so blocks
 # are arriving again.
 start_port stall
-start_sonabar stall -16bit -peak -port="$ITEST_DIR/stall/parport0"
-wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/stall.log'"
+start_sonabar stall -16bit -peak -port="$PRIVATE_DIR/stall/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$PRIVATE_DIR/stall.log'"
 play 1000 32767 2.5 &
 player=$!
 sleep 0.8
@@ -78,16 +78,16 @@ wait "$player"
 end=$(now)
 sleep 2.3
 check "stall: the tone shows again after it" \
-    frames steady "$ITEST_DIR/stall.log" "$(add_seconds "$resumed" 0.3)" "$(add_seconds "$end" -0.1)" 16 14
-check "stall: the silence after it falls to dark" frames fall "$ITEST_DIR/stall.log" "$end" 2.0
+    frames steady "$PRIVATE_DIR/stall.log" "$(add_seconds "$resumed" 0.3)" "$(add_seconds "$end" -0.1)" 16 14
+check "stall: the silence after it falls to dark" frames fall "$PRIVATE_DIR/stall.log" "$end" 2.0
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
 check "stall: SIGTERM gives exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
 
 # The audio server goes away while the program records.
 start_port gone
-start_sonabar gone -port="$ITEST_DIR/gone/parport0"
-wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/gone.log'"
+start_sonabar gone -port="$PRIVATE_DIR/gone/parport0"
+wait_until 10 sh -c "grep -q ' mode ' '$PRIVATE_DIR/gone.log'"
 play 1000 32767 0.5
 stop_audio
 sleep 1
@@ -95,6 +95,6 @@ check "server gone: the program still runs" kill -0 "$SONABAR_PID"
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
 check "server gone: SIGTERM gives exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
-check "server gone: the last writes are control 0, then data 0" ends_dark "$ITEST_DIR/gone.log"
+check "server gone: the last writes are control 0, then data 0" ends_dark "$PRIVATE_DIR/gone.log"
 
 finish

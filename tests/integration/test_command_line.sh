@@ -8,28 +8,28 @@
 . "$(dirname "$0")/lib.sh"
 require fusermount3
 unset DISPLAY WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR="$ITEST_DIR"  # no sound server answers here
+export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no sound server answers here
 start_port cli
-port="$ITEST_DIR/cli/parport0"
+port="$PRIVATE_DIR/cli/parport0"
 
 for option in --help -h --version; do
-    timeout 5 "$SONABAR" "$option" -port="$port" >"$ITEST_DIR/out" 2>"$ITEST_DIR/err"
+    timeout 5 "$SONABAR" "$option" -port="$port" >"$PRIVATE_DIR/out" 2>"$PRIVATE_DIR/err"
     code=$?
     check "$option: exit code 0 (got $code), something on stdout, nothing on stderr" \
-        [ "$code" = 0 -a -s "$ITEST_DIR/out" -a ! -s "$ITEST_DIR/err" ]
+        [ "$code" = 0 -a -s "$PRIVATE_DIR/out" -a ! -s "$PRIVATE_DIR/err" ]
 done
 check "--help lists the exit codes" grep -q '^  2  bad command line$' <("$SONABAR" --help)
 
 # ARGUMENTS|FIRST LINE OF STDERR
 while IFS='|' read -r arguments message; do
     read -r -a argv <<<"$arguments"
-    timeout 5 "$SONABAR" "${argv[@]}" -port="$port" >"$ITEST_DIR/out" 2>"$ITEST_DIR/err"
+    timeout 5 "$SONABAR" "${argv[@]}" -port="$port" >"$PRIVATE_DIR/out" 2>"$PRIVATE_DIR/err"
     code=$?
     check "'$arguments': exit code 2 (got $code)" [ "$code" = 2 ]
-    check "'$arguments': says why" [ "$(head -1 "$ITEST_DIR/err")" = "$message" ]
+    check "'$arguments': says why" [ "$(head -1 "$PRIVATE_DIR/err")" = "$message" ]
     check "'$arguments': points to --help, nothing else" \
-        [ "$(tail -n +2 "$ITEST_DIR/err")" = "Try 'sonabar --help' for more information." ]
-    check "'$arguments': nothing on stdout" [ ! -s "$ITEST_DIR/out" ]
+        [ "$(tail -n +2 "$PRIVATE_DIR/err")" = "Try 'sonabar --help' for more information." ]
+    check "'$arguments': nothing on stdout" [ ! -s "$PRIVATE_DIR/out" ]
 done <<'CASES'
 --foo|sonabar: unknown option '--foo'
 -peak -Peak|sonabar: unknown option '-Peak'
@@ -40,5 +40,5 @@ stray|sonabar: unexpected argument 'stray' (sonabar takes options only)
 -listen=playing -device=default|sonabar: -listen=playing cannot be used with -device=: an ALSA capture device has no "what is playing" (leave out -device= to record what the desktop plays)
 -listen=playing|sonabar: -listen=playing records what the desktop plays through its PipeWire server, and no PipeWire server answered. Start it (systemctl --user start pipewire wireplumber), or record the sound input with -listen=input or a -device=NAME
 CASES
-check "the port was never opened" [ "$(frames count "$ITEST_DIR/cli.log" open)" = 0 ]
+check "the port was never opened" [ "$(frames count "$PRIVATE_DIR/cli.log" open)" = 0 ]
 finish

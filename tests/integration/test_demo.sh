@@ -10,15 +10,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=$(dirname "$SONABAR")
 
 bash "$root/scripts/demo" --no-setup --no-build --build-dir="$build_dir" --seconds=5 \
-    --port-log="$ITEST_DIR/port.log" >"$ITEST_DIR/demo.out" 2>"$ITEST_DIR/demo.err" </dev/null
+    --port-log="$PRIVATE_DIR/port.log" >"$PRIVATE_DIR/demo.out" 2>"$PRIVATE_DIR/demo.err" </dev/null
 code=$?
 check "the demo ends with exit code 0 (got $code)" [ "$code" = 0 ]
-check "the port's frames show a moving level" frames moving "$ITEST_DIR/port.log" 16 4
-check "the last writes are control 0, then data 0" ends_dark "$ITEST_DIR/port.log"
-preview_levels=$(grep -E '^\|[#.]{16}\| 16 LEDs$' "$ITEST_DIR/demo.out" | tr -cd '#\n' | awk '{print length}' | sort -un | wc -l)
+check "the port's frames show a moving level" frames moving "$PRIVATE_DIR/port.log" 16 4
+check "the last writes are control 0, then data 0" ends_dark "$PRIVATE_DIR/port.log"
+preview_levels=$(grep -E '^\|[#.]{16}\| 16 LEDs$' "$PRIVATE_DIR/demo.out" | tr -cd '#\n' | awk '{print length}' | sort -un | wc -l)
 check "the preview's lines show a moving level (got $preview_levels lit counts)" [ "$preview_levels" -ge 4 ]
-check "the preview ends dark" [ "$(grep -E '^\|' "$ITEST_DIR/demo.out" | tail -1)" = "|................| 16 LEDs" ]
-check "nothing on stderr" quiet "$ITEST_DIR/demo.err"
+check "the preview ends dark" [ "$(grep -E '^\|' "$PRIVATE_DIR/demo.out" | tail -1)" = "|................| 16 LEDs" ]
+check "nothing on stderr" quiet "$PRIVATE_DIR/demo.err"
 check "no demo service is left" [ -z "$(ls -d /tmp/sonabar-demo.* 2>/dev/null)" ]
 
 finish

@@ -20,13 +20,13 @@ start_audio
 # run NAME: the program on a port of its own, started and running.
 run() {
     start_port "$1"
-    start_sonabar "$1" -port="$ITEST_DIR/$1/parport0"
-    wait_until 10 sh -c "grep -q ' mode ' '$ITEST_DIR/$1.log'" || log "$1: program did not start"
+    start_sonabar "$1" -port="$PRIVATE_DIR/$1/parport0"
+    wait_until 10 sh -c "grep -q ' mode ' '$PRIVATE_DIR/$1.log'" || log "$1: program did not start"
     sleep 0.5
 }
 
 run server
-log="$ITEST_DIR/server.log"
+log="$PRIVATE_DIR/server.log"
 play 1000 32767 6 2>/dev/null &
 sleep 1.5
 level=$(frames_hold "$log" "$(add_seconds "$(now)" -0.5)" "$(now)")
@@ -36,10 +36,10 @@ stop_audio
 sleep 1.5
 check "server gone: the program runs on" kill -0 "$SONABAR_PID"
 check "server gone: the display falls to dark within 1 s, never rising" frames fall "$log" "$killed" 1.0
-check "server gone: stderr says so once, with the cause" [ "$(grep -c 'no sound from the input' "$ITEST_DIR/server.err")" = 1 ]
+check "server gone: stderr says so once, with the cause" [ "$(grep -c 'no sound from the input' "$PRIVATE_DIR/server.err")" = 1 ]
 check "server gone: ... the PipeWire server went away" grep -q -x \
     'sonabar: no sound from the input: the PipeWire server went away; the LEDs stay dark until it is back' \
-    "$ITEST_DIR/server.err"
+    "$PRIVATE_DIR/server.err"
 idle=$(wakeups "$SONABAR_PID" 2)
 check "server gone: the capture wakes little ($idle wake-ups a second besides the tick's)" [ "$idle" -lt 50 ]
 
@@ -48,7 +48,7 @@ back=$(now)
 play 1000 32767 2.5 2>/dev/null
 check "server back: the LEDs follow the sound again within 2 s" frames steady "$log" "$back" "$(now)" 8 "$level"
 check "server back: stderr says so once" [ "$(grep -c -x \
-    'sonabar: the sound input is back: listening to the default input through PipeWire' "$ITEST_DIR/server.err")" = 1 ]
+    'sonabar: the sound input is back: listening to the default input through PipeWire' "$PRIVATE_DIR/server.err")" = 1 ]
 end_orderly "server back" "$log"
 check "server back: ended within 1 s" below "$END_SECONDS" 1
 
@@ -56,7 +56,7 @@ check "server back: ended within 1 s" below "$END_SECONDS" 1
 run stalled
 for pid in "${AUDIO_PIDS[@]}"; do kill -STOP "$pid"; done
 sleep 1
-end_orderly "server stalled" "$ITEST_DIR/stalled.log"
+end_orderly "server stalled" "$PRIVATE_DIR/stalled.log"
 check "server stalled: ended within 1 s" below "$END_SECONDS" 1
 for pid in "${AUDIO_PIDS[@]}"; do kill -CONT "$pid"; done
 
@@ -64,6 +64,6 @@ for pid in "${AUDIO_PIDS[@]}"; do kill -CONT "$pid"; done
 run reconnecting
 stop_audio
 sleep 0.7
-end_orderly "mid-reconnection" "$ITEST_DIR/reconnecting.log"
+end_orderly "mid-reconnection" "$PRIVATE_DIR/reconnecting.log"
 check "mid-reconnection: ended within 1 s" below "$END_SECONDS" 1
 finish

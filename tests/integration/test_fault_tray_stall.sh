@@ -17,8 +17,8 @@
 require fusermount3
 start_bus
 start_display
-export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
-watcher=$(pgrep -f -n "sni_watcher.py $ITEST_DIR/items")
+export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no audio server: the display stays dark
+watcher=$(pgrep -f -n "sni_watcher.py $PRIVATE_DIR/items")
 
 # pace LOG FROM: the median interval between frames from FROM on is about 10 ms.
 pace() {
@@ -31,21 +31,21 @@ pace() {
 # The watcher is stopped before the program starts: the registration hangs unanswered.
 kill -STOP "$watcher"
 start_port early
-log="$ITEST_DIR/early.log"
+log="$PRIVATE_DIR/early.log"
 started=$(now)
-start_sonabar early -port="$ITEST_DIR/early/parport0"
+start_sonabar early -port="$PRIVATE_DIR/early/parport0"
 sleep 2.5
 check "watcher stopped at start-up: frames keep their 10 ms pace" pace "$log" "$started"
 kill -CONT "$watcher"
-check "watcher back: the item registers" wait_until 10 test -s "$ITEST_DIR/items"
+check "watcher back: the item registers" wait_until 10 test -s "$PRIVATE_DIR/items"
 end_orderly "watcher stopped at start-up, then SIGTERM" "$log"
 
 # The watcher stops while the program runs; the menu is used meanwhile.
 start_port running
-log="$ITEST_DIR/running.log"
-: >"$ITEST_DIR/items"
-start_sonabar running -port="$ITEST_DIR/running/parport0"
-wait_until 10 test -s "$ITEST_DIR/items" || log "the tray item did not register"
+log="$PRIVATE_DIR/running.log"
+: >"$PRIVATE_DIR/items"
+start_sonabar running -port="$PRIVATE_DIR/running/parport0"
+wait_until 10 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
 kill -STOP "$watcher"
 stopped=$(now)
 tray click Peak
@@ -58,20 +58,20 @@ check "watcher stopped: 16-bit switched the frames" frames switch "$log" "$switc
 check "watcher stopped: frames keep their 10 ms pace" pace "$log" "$stopped"
 end_orderly "watcher stopped, then Exit from the menu" "$log" menu
 kill -CONT "$watcher"
-check "nothing on stderr" quiet "$ITEST_DIR/early.err" "$ITEST_DIR/running.err"
+check "nothing on stderr" quiet "$PRIVATE_DIR/early.err" "$PRIVATE_DIR/running.err"
 
 # The tray library's connection to the bus arrives late: its first item misses
 # the watcher, and the program makes a new one.
 start_port late
-log="$ITEST_DIR/late.log"
-: >"$ITEST_DIR/items"
+log="$PRIVATE_DIR/late.log"
+: >"$PRIVATE_DIR/items"
 LD_PRELOAD="${LATE_BUS:?CTest names the late_bus library}" ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0" \
-    start_sonabar late -port="$ITEST_DIR/late/parport0"
+    start_sonabar late -port="$PRIVATE_DIR/late/parport0"
 check "library's connection late: the library missed the watcher (its complaint is on stderr)" \
-    wait_until 5 grep -q -F "$TRAY_LIBRARY_COMPLAINT" "$ITEST_DIR/late.err"
-check "library's connection late: the item registers all the same" wait_until 10 test -s "$ITEST_DIR/items"
+    wait_until 5 grep -q -F "$TRAY_LIBRARY_COMPLAINT" "$PRIVATE_DIR/late.err"
+check "library's connection late: the item registers all the same" wait_until 10 test -s "$PRIVATE_DIR/items"
 tray click Peak
 check "library's connection late: the menu works" wait_until 5 state_is Peak 1
 end_orderly "library's connection late, then Exit from the menu" "$log" menu
-check "library's connection late: nothing else on stderr" quiet "$ITEST_DIR/late.err"
+check "library's connection late: nothing else on stderr" quiet "$PRIVATE_DIR/late.err"
 finish

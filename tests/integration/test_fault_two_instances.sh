@@ -17,8 +17,8 @@ unset DISPLAY WAYLAND_DISPLAY
 start_bus
 start_audio
 start_port two --exclusive
-log="$ITEST_DIR/two.log"
-port="$ITEST_DIR/two/parport0"
+log="$PRIVATE_DIR/two.log"
+port="$PRIVATE_DIR/two/parport0"
 
 start_sonabar first -port="$port"
 first=$SONABAR_PID
@@ -27,16 +27,16 @@ play 1000 32767 6 2>/dev/null &
 sleep 1.5
 
 second_start=$(now)
-"$SONABAR" -port="$port" >"$ITEST_DIR/second.out" 2>"$ITEST_DIR/second.err" &
+"$SONABAR" -port="$port" >"$PRIVATE_DIR/second.out" 2>"$PRIVATE_DIR/second.err" &
 wait_exit $! 10
 second_end=$(now)
 check "second: exit code 1 (got $EXIT_CODE)" [ "$EXIT_CODE" = 1 ]
 check "second: gave up after its claim's patience ($(since "$second_start") s)" below "$(since "$second_start")" 4
 check "second: the headline names the port" \
-    [ "$(sed -n 1p "$ITEST_DIR/second.err")" = "sonabar: cannot use the parallel port $port" ]
+    [ "$(sed -n 1p "$PRIVATE_DIR/second.err")" = "sonabar: cannot use the parallel port $port" ]
 check "second: \"port busy\" on the second line, naming a second Sonabar" \
-    grep -q "port busy\. Another program holds it, such as a second Sonabar" <(sed -n 2p "$ITEST_DIR/second.err")
-check "second: nothing more on stderr" [ "$(wc -l <"$ITEST_DIR/second.err")" -eq 2 ]
+    grep -q "port busy\. Another program holds it, such as a second Sonabar" <(sed -n 2p "$PRIVATE_DIR/second.err")
+check "second: nothing more on stderr" [ "$(wc -l <"$PRIVATE_DIR/second.err")" -eq 2 ]
 check "second: its claim waited and was given up" grep -q ' claim-interrupted 2$' "$log"
 check "second: no write of it reached the port" [ "$(frames count "$log" unclaimed)" = 0 ]
 check "second: it never held the port" [ "$(grep -c -E ' (claim|release) 2$' "$log")" = 0 ]
@@ -55,5 +55,5 @@ check "the port is free again: a new instance claims it at once" \
     wait_until 3 sh -c "grep -q ' claim 3$' '$log'"
 sleep 0.3
 end_orderly "third" "$log"
-check "nothing on the first and third instances' stderr" quiet "$ITEST_DIR/first.err" "$ITEST_DIR/third.err"
+check "nothing on the first and third instances' stderr" quiet "$PRIVATE_DIR/first.err" "$PRIVATE_DIR/third.err"
 finish

@@ -27,7 +27,7 @@ tone_into() {
     "$PYTHON" "$ITEST_TOOLS/tone.py" 1000 "$2" 40 |
         pacat --playback --device="$1" --property=node.dont-reconnect=true --format=s16le \
             --rate=44100 --channels=1 --raw 2>/dev/null &
-    ITEST_PIDS+=($!)
+    PRIVATE_PIDS+=($!)
 }
 tone_into vmic 32767   # 7 of 8 LEDs
 tone_into vsink 16000  # 3 of 8
@@ -35,62 +35,62 @@ tone_into vout2 24000  # 5 of 8
 wait_until 20 sh -c '[ "$(pactl list short sink-inputs | wc -l)" -ge 3 ]' || log "the players did not start"
 
 # shows NAME LEDS: the last 1.5 s of NAME's port showed LEDS lit, steadily.
-shows() { frames steady "$ITEST_DIR/$1.log" "$(add_seconds "$(now)" -1.5)" "$(now)" 8 "$2"; }
+shows() { frames steady "$PRIVATE_DIR/$1.log" "$(add_seconds "$(now)" -1.5)" "$(now)" 8 "$2"; }
 listen_run() {
     start_port "$1"
-    start_sonabar "$1" -port="$ITEST_DIR/$1/parport0" "${@:2}"
+    start_sonabar "$1" -port="$PRIVATE_DIR/$1/parport0" "${@:2}"
     sleep 2
 }
 
 listen_run input -listen=input
 check "input: the input's tone (7 LEDs)" shows input 7
-check "input: says what it hears" grep -q -x 'sonabar: listening to the default input through PipeWire' "$ITEST_DIR/input.err"
-end_orderly input "$ITEST_DIR/input.log"
+check "input: says what it hears" grep -q -x 'sonabar: listening to the default input through PipeWire' "$PRIVATE_DIR/input.err"
+end_orderly input "$PRIVATE_DIR/input.log"
 
 listen_run playing -listen=playing
 check "playing: the default output's tone (3 LEDs)" shows playing 3
 pactl set-default-sink vout2
 sleep 2
 check "playing: follows the output switched to vout2 (5 LEDs)" shows playing 5
-check "playing: says what it hears" grep -q -x 'sonabar: listening to what is playing through PipeWire' "$ITEST_DIR/playing.err"
+check "playing: says what it hears" grep -q -x 'sonabar: listening to what is playing through PipeWire' "$PRIVATE_DIR/playing.err"
 check "playing: the desktop's default input is still vmic.monitor" [ "$(pactl get-default-source)" = vmic.monitor ]
-check "playing: nothing else on stderr" quiet "$ITEST_DIR/playing.err"
-end_orderly playing "$ITEST_DIR/playing.log"
+check "playing: nothing else on stderr" quiet "$PRIVATE_DIR/playing.err"
+end_orderly playing "$PRIVATE_DIR/playing.log"
 
 # From the tray: "What is playing" switches at once - the dark display, then
 # the output's tone - and "Sound input" back; the radio items follow.
 start_display
 start_port tray
-start_sonabar tray -port="$ITEST_DIR/tray/parport0"
-wait_until 20 test -s "$ITEST_DIR/items" || log "the tray item did not register"
+start_sonabar tray -port="$PRIVATE_DIR/tray/parport0"
+wait_until 20 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
 sleep 1.5
 check "tray: the input's tone first" shows tray 7
 clicked=$(now)
 tray click "What is playing"
 sleep 1.5
 check "tray: What is playing: the dark display at once" \
-    [ "$(frames dark_writes "$ITEST_DIR/tray.log" "$clicked" 0.2)" -ge 1 ]
+    [ "$(frames dark_writes "$PRIVATE_DIR/tray.log" "$clicked" 0.2)" -ge 1 ]
 check "tray: What is playing: then the output's tone (5 LEDs)" shows tray 5
 check "tray: What is playing is checked, Sound input is not" \
     [ "$(tray state "What is playing") $(tray state "Sound input")" = "1 0" ]
 tray click "Sound input"
 sleep 1.5
 check "tray: Sound input: the input's tone again" shows tray 7
-check "tray: each switch said what it hears" [ "$(grep -c '^sonabar: listening to ' "$ITEST_DIR/tray.err")" = 3 ]
-end_orderly tray "$ITEST_DIR/tray.log" menu
+check "tray: each switch said what it hears" [ "$(grep -c '^sonabar: listening to ' "$PRIVATE_DIR/tray.err")" = 3 ]
+end_orderly tray "$PRIVATE_DIR/tray.log" menu
 
 # No server: ALSA's default device, which finds the server once it is there.
 stop_audio
 listen_run alsa
 check "no server: the ALSA path, said so" grep -q -x \
-    'sonabar: listening to the default input through ALSA (no PipeWire server answered)' "$ITEST_DIR/alsa.err"
-check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound from the input: ' "$ITEST_DIR/alsa.err")" = 1 ]
+    'sonabar: listening to the default input through ALSA (no PipeWire server answered)' "$PRIVATE_DIR/alsa.err"
+check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound from the input: ' "$PRIVATE_DIR/alsa.err")" = 1 ]
 restart_audio
 back=$(now)
 play 1000 32767 2.5 2>/dev/null
-check "server started: the LEDs follow the sound through ALSA" frames steady "$ITEST_DIR/alsa.log" "$back" "$(now)" 8 7
+check "server started: the LEDs follow the sound through ALSA" frames steady "$PRIVATE_DIR/alsa.log" "$back" "$(now)" 8 7
 check "server started: the input is back, said once" grep -q -x \
     'sonabar: the sound input is back: listening to the default input through ALSA (no PipeWire server answered)' \
-    "$ITEST_DIR/alsa.err"
-end_orderly alsa "$ITEST_DIR/alsa.log"
+    "$PRIVATE_DIR/alsa.err"
+end_orderly alsa "$PRIVATE_DIR/alsa.log"
 finish

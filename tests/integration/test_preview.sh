@@ -8,18 +8,18 @@
 . "$(dirname "$0")/lib.sh"
 require script fusermount3
 unset DISPLAY WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
+export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no audio server: the display stays dark
 export TERM=xterm
 
-typescript="$ITEST_DIR/typescript"
-script -qfec "sh -c 'echo \$\$ >\"$ITEST_DIR/pid\"; exec \"$SONABAR\" -16bit -peak -preview -port=/nonexistent/parport9'" \
-    "$typescript" >"$ITEST_DIR/script.out" 2>&1 </dev/null &
+typescript="$PRIVATE_DIR/typescript"
+script -qfec "sh -c 'echo \$\$ >\"$PRIVATE_DIR/pid\"; exec \"$SONABAR\" -16bit -peak -preview -port=/nonexistent/parport9'" \
+    "$typescript" >"$PRIVATE_DIR/script.out" 2>&1 </dev/null &
 script_pid=$!
-ITEST_PIDS+=("$script_pid")
+PRIVATE_PIDS+=("$script_pid")
 check "the LED line is drawn within 3 s" wait_until 3 grep -q $'\e\\[90m' "$typescript"
 check "one line says the preview runs without a port, and why" \
     grep -q '^sonabar: the preview runs without a port: /nonexistent/parport9: no such device' "$typescript"
-kill -TERM "$(cat "$ITEST_DIR/pid")"
+kill -TERM "$(cat "$PRIVATE_DIR/pid")"
 wait_exit "$script_pid" 10
 check "SIGTERM: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
 # The last drawing (after the dark display) has no lit LED and ends the line.
@@ -36,14 +36,14 @@ check "the last drawing shows 16 dark LEDs, resets the colour and ends the line"
 
 # With a port: frames on the port, plain lines on stdout, nothing on stderr.
 start_port plain
-start_sonabar plain -preview -port="$ITEST_DIR/plain/parport0"
-wait_until 10 sh -c "[ \$(grep -c ' data ' '$ITEST_DIR/plain.log') -ge 20 ]"
+start_sonabar plain -preview -port="$PRIVATE_DIR/plain/parport0"
+wait_until 10 sh -c "[ \$(grep -c ' data ' '$PRIVATE_DIR/plain.log') -ge 20 ]"
 kill -TERM "$SONABAR_PID"
 wait_exit "$SONABAR_PID" 10
 check "with a port: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
-check "with a port: the frames reached it, ending dark" ends_dark "$ITEST_DIR/plain.log"
-check "with a port: plain lines of 8 dark LEDs" grep -qx '|........| 8 LEDs' "$ITEST_DIR/plain.out"
-check "with a port: no escape codes in a file" [ "$(grep -c $'\e' "$ITEST_DIR/plain.out")" = 0 ]
-check "with a port: nothing on stderr" quiet "$ITEST_DIR/plain.err"
+check "with a port: the frames reached it, ending dark" ends_dark "$PRIVATE_DIR/plain.log"
+check "with a port: plain lines of 8 dark LEDs" grep -qx '|........| 8 LEDs' "$PRIVATE_DIR/plain.out"
+check "with a port: no escape codes in a file" [ "$(grep -c $'\e' "$PRIVATE_DIR/plain.out")" = 0 ]
+check "with a port: nothing on stderr" quiet "$PRIVATE_DIR/plain.err"
 
 finish

@@ -14,7 +14,7 @@
 require fusermount3 xdotool
 start_bus
 start_display
-export XDG_RUNTIME_DIR="$ITEST_DIR"  # no audio server: the display stays dark
+export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no audio server: the display stays dark
 
 about_windows_are() { [ "$(xdotool search --onlyvisible --name '^About$' 2>/dev/null | wc -l)" = "$1" ]; }
 dialog_open() { xdotool search --onlyvisible --name '^Sonabar$' >/dev/null 2>&1; }
@@ -23,10 +23,10 @@ press() { timeout 10 xdotool windowfocus --sync "$1" && xdotool key "$2"; }
 submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
 
 start_port tray
-log="$ITEST_DIR/tray.log"
-cp "$SONABAR" "$ITEST_DIR/sonabar-copy"
-SONABAR="$ITEST_DIR/sonabar-copy" start_sonabar tray -peak -gain=+3 -port="$ITEST_DIR/tray/parport0"
-wait_until 10 test -s "$ITEST_DIR/items" || log "the tray item did not register"
+log="$PRIVATE_DIR/tray.log"
+cp "$SONABAR" "$PRIVATE_DIR/sonabar-copy"
+SONABAR="$PRIVATE_DIR/sonabar-copy" start_sonabar tray -peak -gain=+3 -port="$PRIVATE_DIR/tray/parport0"
+wait_until 10 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
 check "the item's title is Sonabar" [ "$(tray title)" = Sonabar ]
 check "the menu: About, 16-bit, Peak, the two submenus, Exit; -peak checked Peak" \
     [ "$(tray list | tr '\n' ' ')" = "About -1 16-bit 0 Peak 1 Listen to -1 Sensitivity -1 Exit -1 " ]
@@ -99,15 +99,15 @@ wait_exit "$SONABAR_PID" 10
 check "Exit while the About box is open ends the program with code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
 check "Exit: the last writes are control 0, then data 0" ends_dark "$log"
 check "Exit: the port released and closed" [ "$(tail -2 "$log" | cut -d' ' -f2 | tr '\n' ' ')" = "release close " ]
-check "no GTK or GLib warnings on stderr" quiet "$ITEST_DIR/tray.err"
+check "no GTK or GLib warnings on stderr" quiet "$PRIVATE_DIR/tray.err"
 
 # The start-up failure with a display: the dialog, and the text on stderr.
-start_sonabar failure -port="$ITEST_DIR/nowhere/parport0"
+start_sonabar failure -port="$PRIVATE_DIR/nowhere/parport0"
 check "the failure dialog opens" wait_until 10 dialog_open
 dialog=$(xdotool search --onlyvisible --name '^Sonabar$' | head -1)
 check "the headline and the cause are on stderr" \
-    [ "$(head -1 "$ITEST_DIR/failure.err")" = "sonabar: cannot use the parallel port $ITEST_DIR/nowhere/parport0" -a \
-      "$(wc -l <"$ITEST_DIR/failure.err")" -eq 2 ]
+    [ "$(head -1 "$PRIVATE_DIR/failure.err")" = "sonabar: cannot use the parallel port $PRIVATE_DIR/nowhere/parport0" -a \
+      "$(wc -l <"$PRIVATE_DIR/failure.err")" -eq 2 ]
 press "$dialog" Return
 wait_exit "$SONABAR_PID" 10
 check "the failure dialog's OK ends with code 1 (got $EXIT_CODE)" [ "$EXIT_CODE" = 1 ]
