@@ -9,7 +9,11 @@
 //   tray-empty                   wait until Wine's tray shows no icon
 //   menu post|wait ITEM...       open the tray menu by posting the tray's
 //                                right-click (post) or wait for one (wait), and
-//                                check its items, given as COMMAND:CHECKED:TEXT
+//                                check its items, given as COMMAND:MARK:TEXT
+//                                (MARK 0 none, 1 a check, 2 a radio mark; a
+//                                submenu's line has COMMAND 0, and its items
+//                                follow as SUBMENU>COMMAND:MARK:TEXT)
+//   keys down|right|left...      press keys in the open menu
 //   close-menu                   Escape closes the open menu
 //   no-menu                      no menu opens within a second
 //   command ID                   post the menu command ID
@@ -25,6 +29,8 @@
 //   notice-box TEXT              the same for the message of a second copy of
 //                                the program: a box captioned "Sonabar" of
 //                                another process, owned by no window
+//   refusal-box TEXT             the same for a box that a refused start shows
+//                                with no hidden window and no icon around
 //   tray-forget                  make the tray drop the program's icon, as a
 //                                restarted tray host knows none of the icons
 //                                of before, and wait until the tray is empty
@@ -204,11 +210,13 @@ int step_menu(int count, char** items, bool post) {
     for (int i = 0; i < count; ++i) {
         char line[128];
         unsigned command = 0;
-        int checked = 0;
+        int mark = 0;
         char text[64] = "";
-        if (std::sscanf(items[i], "%u:%d:%63[^\n]", &command, &checked, text) != 3)
+        const char* submenu_end = std::strchr(items[i], '>');
+        const int prefix = submenu_end != nullptr ? static_cast<int>(submenu_end + 1 - items[i]) : 0;
+        if (std::sscanf(items[i] + prefix, "%u:%d:%63[^\n]", &command, &mark, text) != 3)
             return fail("bad item argument %s", items[i]);
-        std::snprintf(line, sizeof line, "%u %d %s\n", command, checked, text);
+        std::snprintf(line, sizeof line, "%.*s%u %d %s\n", prefix, items[i], command, mark, text);
         std::strncat(expected, line, sizeof expected - std::strlen(expected) - 1);
     }
     if (std::strcmp(report, expected) != 0)
@@ -224,6 +232,18 @@ int step_close_menu() {
     if (wait_for([] { return find_menu() == nullptr ? g_program : nullptr; }, 5000) == nullptr)
         return fail("Escape did not close the menu");
     say("menu closed");
+    return 0;
+}
+
+int step_keys(int count, char** names) {
+    HWND popup = find_menu();
+    if (popup == nullptr) return fail("no menu is open");
+    for (int i = 0; i < count; ++i) {
+        UINT key = std::strcmp(names[i], "down") == 0 ? VK_DOWN : std::strcmp(names[i], "right") == 0 ? VK_RIGHT : VK_LEFT;
+        PostMessageA(popup, WM_KEYDOWN, key, 0);
+        Sleep(200);
+    }
+    say("keys pressed in the menu");
     return 0;
 }
 
@@ -418,10 +438,18 @@ int main(int argc, char** argv) {
         say("hidden window gone");
         return 0;
     }
+    if (std::strcmp(step, "refusal-box") == 0 && argc == 3) {
+        int count = 0;
+        HWND box = wait_for(find_notice_box, 20000);
+        if (box != nullptr && (find_program() != nullptr || find_tray_icon(&count) != nullptr))
+            return fail("a hidden window or an icon is there beside the box");
+        return check_message_box(find_notice_box, nullptr, argv[2]);
+    }
     if (!attach()) return fail("the program's hidden window is not there");
     if (std::strcmp(step, "menu") == 0 && argc >= 3)
         return step_menu(argc - 3, argv + 3, std::strcmp(argv[2], "post") == 0);
     if (std::strcmp(step, "close-menu") == 0) return step_close_menu();
+    if (std::strcmp(step, "keys") == 0) return step_keys(argc - 2, argv + 2);
     if (std::strcmp(step, "no-menu") == 0) return step_no_menu();
     if (std::strcmp(step, "command") == 0 && argc == 3) {
         PostMessageA(g_program, WM_COMMAND, std::strtoul(argv[2], nullptr, 10), 0);
