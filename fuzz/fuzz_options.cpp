@@ -7,11 +7,6 @@
 // matching size from the ticks of the run, between the port's start-up
 // setting and the dark display.
 //
-// As the same arguments part, for the sensitivity: options_start_gain must
-// take the first "-gain=" found, its value running to a space, tab, double
-// quote or the end, and refuse it (exit code 2, the box naming the value)
-// exactly when it is neither "auto" nor a plain signed decimal from -20 to +40.
-//
 // As an argv for the Linux edition's parser, split at every NUL (each
 // argument an exactly sized heap copy): command_line_parse must agree with a
 // model of its rules written here - every argument one whole option, in its
@@ -32,9 +27,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/choices.h"
 #include "app/command_line.h"
-#include "app/gain_option.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture.h"
@@ -205,26 +198,6 @@ void fuzz_check_command_line(const uint8_t* data, size_t size) {
     for (size_t i = 1; i < argv.size(); ++i) std::free(argv[i]);
 }
 
-void fuzz_check_gain(const char* arguments) {
-    const char* found = nullptr;
-    for (const char* p = arguments; *p != '\0' && found == nullptr; ++p) {
-        if (fuzz_starts_with(p, "-gain=")) found = p;
-    }
-    std::string value;
-    for (const char* p = found != nullptr ? found + 6 : ""; *p != '\0' && *p != ' ' && *p != '\t' && *p != '"'; ++p)
-        value += *p;
-    double db = 0.0;
-    const bool usable = found == nullptr || fuzz_equal(value.c_str(), "auto") || fuzz_gain_value(value.c_str(), &db);
-    fake_shell_reset();
-    choices_reset();
-    fuzz_require(options_start_gain(arguments) == (usable ? 0 : OPTIONS_REFUSED), "-gain= refused when bad");
-    const std::string named = "-gain= takes a number of dB from -20 to +40, or auto: '" + value.substr(0, 100);
-    fuzz_require(usable == (g_fake_error_text == nullptr) &&
-                     (usable || fuzz_starts_with(g_fake_error_text, named.c_str())),
-                 "the box names the bad value");
-    choices_reset();
-}
-
 void fuzz_reset_program() {
     fake_log_clear();
     fake_port_reset();
@@ -272,7 +245,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      writes.back() == std::make_pair<uint16_t, uint8_t>(0x378, 0),
                  "the dark display last");
 
-    fuzz_check_gain(arguments);
     std::free(arguments);
 
     fuzz_check_command_line(data, size);

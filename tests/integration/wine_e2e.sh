@@ -86,10 +86,12 @@ tray command 40034
 menu post 1 0 40034
 tray close-menu
 tray command 40032
-menu post 1 0 40032
-tray keys down down down down right down down
+xdotool mousemove "$icon_x" "$icon_y" click 3
+menu wait 1 0 40032
+xdotool key Down Down Down Down Right Down Down
+sleep 1
 screenshot menu.png
-tray keys left
+xdotool key Left
 tray close-menu
 
 step "a second start says so and ends; the first runs on with its icon and its options"
@@ -129,16 +131,13 @@ restart_server
 start_program_with_driver -peak -16bit -gain=+3
 menu post 1 1 40035 "40035:+3 dB"
 tray close-menu
-tray command 40030
-menu post 1 1 40030 "40035:+3 dB"
-tray close-menu
 tray close-window
 end_program
 
 step "start with -gain=loud: a box says what is wrong, nothing else starts, exit code 2"
 timeout 120 "$WINELOADER" "$program" -peak -gain=loud >"$work/refused.log" 2>&1 &
 program_pid=$!
-tray refusal-box "-gain= takes a number of dB from -20 to +40, or auto: 'loud'"
+tray notice-box "-gain= takes a number of dB from -20 to +40, or auto: 'loud'"
 end_program 2
 
 step "passed; screenshots in $artefacts"
