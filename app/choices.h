@@ -1,10 +1,10 @@
-// The two choices the Linux edition adds to the design's display options:
-// what the program listens to (the sound input, or what the desktop plays)
-// and the meter's sensitivity (a fixed gain, or automatic). The command line
-// sets where they start; radio items in the tray menu switch them while the
-// program runs; nothing is stored between runs. A choice that was never
-// started is not offered: no menu items, no checks. The Windows edition
-// starts the sensitivity alone. Everything here runs on the UI thread.
+// The two choices the editions add to the design's display options: what the
+// program listens to (the sound input, or what the desktop plays; Linux only)
+// and the meter's sensitivity (a fixed gain, or automatic; both editions). The
+// command line sets where they start; radio items in the tray menu switch
+// them while the program runs; nothing is stored between runs. A choice that
+// was never started is not offered: no menu items, no checks. Everything here
+// runs on the UI thread.
 #pragma once
 #include <cstdint>
 
