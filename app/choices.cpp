@@ -28,7 +28,8 @@ constexpr GainPreset GAIN_PRESETS[] = {
     {MENU_GAIN_18_DB, "+18 dB", 18.0},
 };
 
-bool g_started;
+bool g_listen_started;
+bool g_gain_started;
 int32_t g_listen;
 uint32_t g_gain_command;
 bool g_own_gain;  // the command line's gain has an item of its own
@@ -66,14 +67,20 @@ void choices_gain_label(double db, char* text, int size) {
 }  // namespace
 
 int32_t choices_start(int32_t listen, bool gain_auto, double gain_db) {
-    g_started = true;
+    g_listen_started = true;
     int32_t result = capture_listen(listen);
     g_listen = result == 0 ? listen : LISTEN_INPUT;
+    choices_start_gain(gain_auto, gain_db);
+    return result;
+}
+
+void choices_start_gain(bool gain_auto, double gain_db) {
+    g_gain_started = true;
     g_own_gain = false;
     if (gain_auto) {
         g_gain_command = MENU_GAIN_AUTO;
         gain_set_auto();
-        return result;
+        return;
     }
     g_gain_command = MENU_GAIN_OWN;
     for (const GainPreset& preset : GAIN_PRESETS) {
@@ -85,15 +92,12 @@ int32_t choices_start(int32_t listen, bool gain_auto, double gain_db) {
         choices_gain_label(gain_db, g_own_label, sizeof g_own_label);
     }
     gain_set_fixed(gain_db);
-    return result;
 }
 
-void choices_apply() {
-    if (g_started) choices_check_all();
-}
+void choices_apply() { choices_check_all(); }
 
 int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
-    if (!g_started) return 0;
+    if (!g_listen_started) return 0;
     items[0] = {MENU_LISTEN_INPUT, "Sound input"};
     items[1] = {MENU_LISTEN_PLAYING, "What is playing"};
     return 2;
@@ -102,7 +106,7 @@ int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
 // The presets in order of their gain, the command line's own value among
 // them where it belongs, and "Automatic" last.
 int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
-    if (!g_started) return 0;
+    if (!g_gain_started) return 0;
     int count = 0;
     bool own_placed = !g_own_gain;
     for (const GainPreset& preset : GAIN_PRESETS) {
@@ -118,7 +122,7 @@ int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
 }
 
 void choices_listen(int32_t source) {
-    if (!g_started) return;
+    if (!g_listen_started) return;
     if (source != g_listen && capture_listen(source) == 0) {
         g_listen = source;
         choices_check_all();
@@ -129,7 +133,7 @@ void choices_listen(int32_t source) {
 }
 
 void choices_gain(uint32_t command) {
-    if (!g_started) return;
+    if (!g_gain_started) return;
     if (command == g_gain_command) {
         // Chosen again: nothing changes (the automatic sensitivity keeps what it has learnt).
     } else if (command == MENU_GAIN_AUTO) {
@@ -151,7 +155,8 @@ void choices_gain(uint32_t command) {
 }
 
 void choices_reset() {
-    g_started = false;
+    g_listen_started = false;
+    g_gain_started = false;
     g_listen = LISTEN_INPUT;
     g_gain_command = MENU_GAIN_NORMAL;
     g_own_gain = false;

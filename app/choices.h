@@ -1,10 +1,10 @@
-// The two choices the Linux edition adds to the design's display options:
-// what the program listens to (the sound input, or what the desktop plays)
-// and the meter's sensitivity (a fixed gain, or automatic). The command line
-// sets where they start; radio items in the tray menu switch them while the
-// program runs; nothing is stored between runs. An entry that never starts
-// them (the Windows edition) offers neither: no menu items, no checks.
-// Everything here runs on the UI thread.
+// The two choices the editions add to the design's display options: what the
+// program listens to (the sound input, or what the desktop plays; Linux only)
+// and the meter's sensitivity (a fixed gain, or automatic; both editions). The
+// command line sets where they start; radio items in the tray menu switch
+// them while the program runs; nothing is stored between runs. A choice that
+// was never started is not offered: no menu items, no checks. Everything here
+// runs on the UI thread.
 #pragma once
 #include <cstdint>
 
@@ -30,12 +30,15 @@ constexpr int CHOICE_ITEMS_MAX = 6;
 // meter. Returns capture_listen's result: 1 when this edition cannot listen
 // to `listen` (the choice then stays on the sound input).
 int32_t choices_start(int32_t listen, bool gain_auto, double gain_db);
+// The sensitivity alone (automatic, or `gain_db`), handed on to the meter;
+// nothing to listen to is offered.
+void choices_start_gain(bool gain_auto, double gain_db);
 
 // Once the menu is loaded: checks the items of the current choices.
 void choices_apply();
 
 // The radio items of "Listen to" and of "Sensitivity", in menu order, into
-// `items`; returns their number (0 when the choices were not started).
+// `items`; returns their number (0 when that choice was not started).
 int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 

@@ -5,11 +5,10 @@
 // words "-peak" and "-16bit", whatever spelling the user chose.
 #include "app/command_line.h"
 
-#include <charconv>
 #include <cstring>
 
+#include "app/gain_option.h"
 #include "audio/capture.h"
-#include "meter/gain.h"
 
 namespace {
 
@@ -66,27 +65,6 @@ const KnownOption* command_line_find(const char* name, size_t length, bool doubl
     return nullptr;
 }
 
-// A signed decimal: an optional sign, digits, and an optional fraction of
-// digits ("+12", "6.5", "-3"); nothing else, so that "1e9", "nan", "inf",
-// " 6" and "+1+2" are refused. The conversion does not depend on the locale.
-bool command_line_decimal(const char* text, double* value) {
-    const char* digits = text + (*text == '+' || *text == '-' ? 1 : 0);
-    const char* end = digits;
-    while (*end >= '0' && *end <= '9') ++end;
-    if (end == digits) return false;
-    if (*end == '.') {
-        const char* fraction = ++end;
-        while (*end >= '0' && *end <= '9') ++end;
-        if (end == fraction) return false;
-    }
-    if (*end != '\0') return false;
-    double magnitude = 0.0;
-    std::from_chars_result result = std::from_chars(digits, end, magnitude);
-    if (result.ec != std::errc() || result.ptr != end) return false;
-    *value = *text == '-' ? -magnitude : magnitude;
-    return true;
-}
-
 // Takes one option with its value (null when the argument has no "=");
 // 0, or 1 with the reason in `line->error`. `spelled` is the option as typed.
 int command_line_take(const KnownOption& known, const std::string& spelled, const char* value, CommandLine* line) {
@@ -137,7 +115,7 @@ int command_line_take(const KnownOption& known, const std::string& spelled, cons
                 return 0;
             }
             double db = 0.0;
-            if (!command_line_decimal(value, &db) || db < GAIN_LOWEST_DB || db > GAIN_HIGHEST_DB) {
+            if (!options_gain_db(value, std::strlen(value), &db)) {
                 line->error = spelled + "= takes a number of dB from -20 to +40, or auto: '" + value + "'";
                 return 1;
             }

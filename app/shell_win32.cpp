@@ -1,7 +1,8 @@
 // The Win32 shell: the hidden window that receives the tray icon's
 // notifications and the menu's commands, the tray icon record, the tray menu
-// with its check marks, the About box, the start-up failure message and the
-// message loop. Every call's result is ignored unless the spine asks for it.
+// with its check marks (round ones for the sensitivity's radio items), the
+// About box, the start-up failure message and the message loop. Every call's
+// result is ignored unless the spine asks for it.
 // When the taskbar comes (back), after an Explorer restart or a start before
 // the shell was ready, it broadcasts "TaskbarCreated": the icon is added again,
 // which also repairs an add that failed at start-up.
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/choices.h"
 #include "app/options.h"
 #include "app/resources/resource.h"
 #include "app/shell.h"
@@ -19,6 +21,10 @@
 static_assert(IDM_EXIT == MENU_EXIT && IDM_PEAK == MENU_PEAK && IDM_SIXTEEN == MENU_SIXTEEN &&
                   IDM_ABOUT == MENU_ABOUT,
               "resource commands must match the spine's");
+static_assert(IDM_GAIN_NORMAL == MENU_GAIN_NORMAL && IDM_GAIN_6_DB == MENU_GAIN_6_DB &&
+                  IDM_GAIN_12_DB == MENU_GAIN_12_DB && IDM_GAIN_18_DB == MENU_GAIN_18_DB &&
+                  IDM_GAIN_AUTO == MENU_GAIN_AUTO,
+              "the sensitivity's commands must match the choices'");
 static_assert(MENU_CHECKED == MF_CHECKED && MENU_UNCHECKED == MF_UNCHECKED, "check states");
 
 HINSTANCE g_instance;
@@ -27,6 +33,7 @@ namespace {
 
 HWND g_hwnd;    // the hidden window: tray notifications and menu commands
 HMENU g_hmenu;  // menu resource 101; its first submenu is the tray menu
+HMENU g_sensitivity;  // the tray menu's "Sensitivity" submenu: radio items
 
 constexpr const char* WINDOW_CLASS = "sonabar";
 constexpr UINT WINDOW_CLASS_STYLE = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
@@ -61,6 +68,25 @@ void shell_tray_menu() {
     SetForegroundWindow(g_hwnd);
     TrackPopupMenu(GetSubMenu(g_hmenu, 0), 0, cursor.x, cursor.y, 0, g_hwnd, nullptr);
     PostMessageA(g_hwnd, WM_NULL, 0, 0);
+}
+
+// The submenu of the tray menu that holds `command`, or null.
+HMENU shell_submenu_holding(uint32_t command) {
+    HMENU tray = GetSubMenu(g_hmenu, 0);
+    for (int i = 0, count = GetMenuItemCount(tray); i < count; ++i) {
+        HMENU submenu = GetSubMenu(tray, i);
+        if (submenu != nullptr && GetMenuState(submenu, command, MF_BYCOMMAND) != static_cast<UINT>(-1))
+            return submenu;
+    }
+    return nullptr;
+}
+
+// The position of `command` among the sensitivity's items, or -1.
+int shell_sensitivity_position(uint32_t command) {
+    for (int i = 0, count = GetMenuItemCount(g_sensitivity); i < count; ++i) {
+        if (GetMenuItemID(g_sensitivity, i) == command) return i;
+    }
+    return -1;
 }
 
 // Windows Vista and later keep messages of a program run as administrator
@@ -160,14 +186,24 @@ void shell_tray_remove() {
     Shell_NotifyIconA(NIM_DELETE, &g_tray);
 }
 
+// The menu of the resource, with an item of its own for a -gain=N that no
+// preset has, placed where the choices put it among the presets.
 int shell_menu_load() {
     g_hmenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAY_MENU));
-    return g_hmenu != nullptr ? 0 : 1;
+    if (g_hmenu == nullptr) return 1;
+    g_sensitivity = shell_submenu_holding(MENU_GAIN_NORMAL);
+    ChoiceItem items[CHOICE_ITEMS_MAX];
+    for (int i = 0, count = choices_gain_items(items); i < count; ++i) {
+        if (items[i].command == MENU_GAIN_OWN)
+            InsertMenuA(g_sensitivity, i, MF_BYPOSITION | MF_STRING, MENU_GAIN_OWN, items[i].label);
+    }
+    return 0;
 }
 
 void shell_menu_destroy() {
     DestroyMenu(g_hmenu);
     g_hmenu = nullptr;
+    g_sensitivity = nullptr;
 }
 
 uint32_t shell_menu_state(uint32_t command) {
@@ -178,6 +214,12 @@ uint32_t shell_menu_state(uint32_t command) {
 }
 
 void shell_menu_set_state(uint32_t command, uint32_t state) {
+    // A sensitivity item checked: the round mark, taken from the others.
+    int position = state == MENU_CHECKED ? shell_sensitivity_position(command) : -1;
+    if (position >= 0) {
+        CheckMenuRadioItem(g_sensitivity, 0, GetMenuItemCount(g_sensitivity) - 1, position, MF_BYPOSITION);
+        return;
+    }
     CheckMenuItem(g_hmenu, command, MF_BYCOMMAND | state);
 }
 

@@ -13,5 +13,11 @@
 #define IDM_PEAK 40006
 #define IDM_SIXTEEN 40007
 #define IDM_ABOUT 40008
+/* the "Sensitivity" submenu's radio items (another -gain=N gets 40035 at run time) */
+#define IDM_GAIN_NORMAL 40030
+#define IDM_GAIN_6_DB 40031
+#define IDM_GAIN_12_DB 40032
+#define IDM_GAIN_18_DB 40033
+#define IDM_GAIN_AUTO 40034
 
 #endif

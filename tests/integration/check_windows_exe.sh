@@ -31,7 +31,8 @@ fi
 
 resources=$("$arch-w64-mingw32-windres" -i "$exe" -O rc)
 for pattern in '^101 MENU' '^102 14 ' '^110 DIALOG' 'CAPTION "About"' \
-  '"About", 40008' '"16-bit", 40007' '"Peak", 40006' '"Exit", 40003'; do
+  '"About", 40008' '"16-bit", 40007' '"Peak", 40006' '"Exit", 40003' 'POPUP "Sensitivity"' \
+  '"Normal", 40030' '"Automatic", 40034'; do
   grep -q -E "$pattern" <<<"$resources" || fail "resource missing: $pattern"
 done
 echo "$arch: GUI subsystem, system DLLs only${here:+ (functions of Windows XP alone, thread ids kept)}, resources 101, 102, 110"

@@ -176,10 +176,10 @@ start_program_with_driver() {
   tray ready
 }
 
-# end_program: the program must end by itself within 15 s with exit code 0
-# and leave no window and no icon.
+# end_program [CODE]: the program must end by itself within 15 s with exit
+# code CODE (0 when not given) and leave no window and no icon.
 end_program() {
-  local rc=0
+  local rc=0 expected=${1:-0}
   for _ in $(seq 150); do
     kill -0 "$program_pid" 2>/dev/null || break
     sleep 0.1
@@ -187,8 +187,8 @@ end_program() {
   kill -0 "$program_pid" 2>/dev/null && die "the program did not end within 15 s"
   wait "$program_pid" || rc=$?
   program_pid=""
-  [ "$rc" -eq 0 ] || die "the program's exit code is $rc"
-  echo "exit code 0"
+  [ "$rc" -eq "$expected" ] || die "the program's exit code is $rc, not $expected"
+  echo "exit code $rc"
   tray gone
   tray tray-empty
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <utility>
@@ -11,11 +12,13 @@
 
 #include "app/app.h"
 #include "app/choices.h"
+#include "app/gain_option.h"
 #include "app/instance.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture_ring_peek.h"
 #include "audio/analysis.h"
+#include "meter/gain.h"
 #include "meter/meter.h"
 #include "port/port.h"
 #include "port/provision.h"
@@ -251,17 +254,22 @@ TEST_F(AppTest, SixteenBitWritesTheDarkDisplayAndTheNextTickTheOtherSize) {
     EXPECT_EQ(app_run(""), 0);
 }
 
-// The choices' commands among them: an entry that never started the choices
-// (the Windows edition) has no such items.
+// The choices' commands among them: a choice that was never started has no
+// such items (the Windows edition starts the sensitivity alone).
 TEST_F(AppTest, UnknownCommandsDoNothing) {
-    g_fake_loop_body = [] {
-        fake_log_clear();
-        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_PLAYING, MENU_GAIN_AUTO})
-            app_command(id);
-        EXPECT_EQ(fake_log_count(), 0);
-        app_command(MENU_EXIT);
-    };
-    EXPECT_EQ(app_run(""), 0);
+    for (bool gain_started : {false, true}) {
+        SetUp();
+        if (gain_started) choices_start_gain(false, 0.0);
+        g_fake_loop_body = [gain_started] {
+            fake_log_clear();
+            for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_INPUT,
+                                MENU_LISTEN_PLAYING, gain_started ? 0u : MENU_GAIN_AUTO})
+                app_command(id);
+            EXPECT_EQ(fake_log_count(), 0);
+            app_command(MENU_EXIT);
+        };
+        EXPECT_EQ(app_run(""), 0);
+    }
 }
 
 TEST_F(AppTest, AboutOpensOnceAndExitDuringItStillEnds) {
@@ -305,6 +313,42 @@ TEST_F(AppTest, AGainOfItsOwnShowsAsAnItemWhereItsValueBelongs) {
         choices_reset();
         EXPECT_EQ(choices_start(LISTEN_INPUT, c.automatic, c.db), 0);
         EXPECT_EQ(gain_labels(), c.labels) << c.db;
+    }
+}
+
+// The Windows command line: "-gain=" is found as the display options are,
+// and its value ends at a space, tab, double quote or the end. A bad value is
+// shown in the failure box before anything starts, and refused with code 2.
+TEST_F(AppTest, GainIsFoundAsASubstringAndABadValueIsRefusedBeforeAnythingStarts) {
+    const std::string rule = "-gain= takes a number of dB from -20 to +40, or auto: '";
+    const struct {
+        const char* arguments;
+        uint32_t checked;  // 0: refused with `message`
+        double db;
+        std::string message;
+    } cases[] = {
+        {"", MENU_GAIN_NORMAL, 0.0, ""},
+        {"-peak -gain=+12 -16bit", MENU_GAIN_12_DB, 12.0, ""},
+        {"\"-gain=auto\" -peak", MENU_GAIN_AUTO, 0.0, ""},
+        {"x--gain=-6.5\t-gain=loud", MENU_GAIN_OWN, -6.5, ""},  // the first one counts
+        {"-GAIN=loud -gain =loud", MENU_GAIN_NORMAL, 0.0, ""},
+        {"-gain=loud", 0, 0.0, rule + "loud'"},
+        {"-peak \"-gain=\"", 0, 0.0, rule + "'"},
+        {"-gain=40.5 -peak", 0, 0.0, rule + "40.5'"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        EXPECT_EQ(options_start_gain(c.arguments), c.checked == 0 ? 2 : 0) << c.arguments;
+        EXPECT_EQ(steps(), std::vector<std::string>(c.checked == 0, "error_box")) << c.arguments;
+        EXPECT_EQ(g_fake_error_text != nullptr ? g_fake_error_text : "", c.message);
+        if (c.checked == 0) continue;
+        run_and_exit(c.arguments);
+        for (uint32_t id : {MENU_GAIN_NORMAL, MENU_GAIN_12_DB, MENU_GAIN_AUTO, MENU_GAIN_OWN})
+            EXPECT_EQ(fake_menu_state(id), id == c.checked ? MENU_CHECKED : MENU_UNCHECKED) << c.arguments;
+        // Without -gain= the scale is exactly the design's, a factor of 1;
+        // the automatic law's gate keeps a maximum of 1 dark.
+        const double expected = c.checked == MENU_GAIN_AUTO ? 0.0 : std::pow(10.0, c.db / 20.0);
+        EXPECT_EQ(gain_apply(1.0), expected) << c.arguments;
     }
 }
 

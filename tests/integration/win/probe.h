@@ -9,7 +9,7 @@
 // program, through a message hook) answers by writing the report file.
 inline UINT probe_message() { return RegisterWindowMessageA("sonabar-e2e-probe"); }
 
-// The report file: one line per menu item, "command checked text".
+// The report file: one line per menu item, "command mark text" (tray_probe.cpp).
 inline void probe_report_path(char* path, DWORD size) {
     char directory[MAX_PATH] = "";
     GetTempPathA(sizeof directory, directory);

@@ -9,7 +9,10 @@
 //   tray-empty                   wait until Wine's tray shows no icon
 //   menu post|wait ITEM...       open the tray menu by posting the tray's
 //                                right-click (post) or wait for one (wait), and
-//                                check its items, given as COMMAND:CHECKED:TEXT
+//                                check its items, given as COMMAND:MARK:TEXT
+//                                (MARK 0 none, 1 a check, 2 a radio mark; a
+//                                submenu's line has COMMAND 0, and its items
+//                                follow as SUBMENU>COMMAND:MARK:TEXT)
 //   close-menu                   Escape closes the open menu
 //   no-menu                      no menu opens within a second
 //   command ID                   post the menu command ID
@@ -23,8 +26,9 @@
 //                                print its text and close it with OK
 //   no-error-box                 no failure message is shown
 //   notice-box TEXT              the same for the message of a second copy of
-//                                the program: a box captioned "Sonabar" of
-//                                another process, owned by no window
+//                                the program, or of a start refused before
+//                                its hidden window exists: a box captioned
+//                                "Sonabar" of another process, owned by no window
 //   tray-forget                  make the tray drop the program's icon, as a
 //                                restarted tray host knows none of the icons
 //                                of before, and wait until the tray is empty
@@ -204,11 +208,13 @@ int step_menu(int count, char** items, bool post) {
     for (int i = 0; i < count; ++i) {
         char line[128];
         unsigned command = 0;
-        int checked = 0;
+        int mark = 0;
         char text[64] = "";
-        if (std::sscanf(items[i], "%u:%d:%63[^\n]", &command, &checked, text) != 3)
+        const char* submenu_end = std::strchr(items[i], '>');
+        const int prefix = submenu_end != nullptr ? static_cast<int>(submenu_end + 1 - items[i]) : 0;
+        if (std::sscanf(items[i] + prefix, "%u:%d:%63[^\n]", &command, &mark, text) != 3)
             return fail("bad item argument %s", items[i]);
-        std::snprintf(line, sizeof line, "%u %d %s\n", command, checked, text);
+        std::snprintf(line, sizeof line, "%.*s%u %d %s\n", prefix, items[i], command, mark, text);
         std::strncat(expected, line, sizeof expected - std::strlen(expected) - 1);
     }
     if (std::strcmp(report, expected) != 0)
@@ -418,6 +424,10 @@ int main(int argc, char** argv) {
         say("hidden window gone");
         return 0;
     }
+    if (std::strcmp(step, "notice-box") == 0 && argc == 3) {
+        attach();  // a refused start has no hidden window
+        return check_message_box(find_notice_box, nullptr, argv[2]);
+    }
     if (!attach()) return fail("the program's hidden window is not there");
     if (std::strcmp(step, "menu") == 0 && argc >= 3)
         return step_menu(argc - 3, argv + 3, std::strcmp(argv[2], "post") == 0);
@@ -432,7 +442,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(step, "about-ok") == 0) return step_about_ok();
     if (std::strcmp(step, "ready") == 0) return step_ready();
     if (std::strcmp(step, "error-box") == 0 && argc == 3) return check_message_box(find_error_box, g_program, argv[2]);
-    if (std::strcmp(step, "notice-box") == 0 && argc == 3) return check_message_box(find_notice_box, nullptr, argv[2]);
     if (std::strcmp(step, "tray-forget") == 0) return step_tray_forget();
     if (std::strcmp(step, "taskbar-created") == 0) return step_taskbar_created();
     if (std::strcmp(step, "no-error-box") == 0) return step_no_error_box();
