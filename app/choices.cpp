@@ -123,6 +123,8 @@ void choices_listen(int32_t source) {
         g_listen = source;
         choices_check_all();
         frame_dark_display();
+        // Another sound: the automatic sensitivity learns it afresh, without a flash.
+        if (g_gain_command == MENU_GAIN_AUTO) gain_set_auto();
         return;
     }
     choices_check_all();

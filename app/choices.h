@@ -39,8 +39,9 @@ void choices_apply();
 int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 
-// A listen item chosen: switches the capture at once and darkens the display
-// for the switch; when the capture cannot listen there, the check stays.
+// A listen item chosen: switches the capture at once, darkens the display
+// for the switch and starts the automatic sensitivity afresh when it is in
+// use; when the capture cannot listen there, the check stays.
 void choices_listen(int32_t source);
 // A sensitivity item chosen (one of the MENU_GAIN_ commands).
 void choices_gain(uint32_t command);
