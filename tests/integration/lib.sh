@@ -92,7 +92,7 @@ TRAY_LIBRARY_COMPLAINT="g_dbus_proxy_new: assertion 'G_IS_DBUS_CONNECTION (conne
 quiet() { [ -z "$(cat "$@" | but_input_lines | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" | grep -v '^$')" ]; }
 # but_input_lines: stdin without what the capture says of its input.
 but_input_lines() {
-    grep -v -e '^sonabar: listening to ' -e '^sonabar: no sound from the input: ' -e '^sonabar: the sound input is back: '
+    grep -v -e '^sonabar: listening to ' -e '^sonabar: no sound: ' -e '^sonabar: the sound is back: '
 }
 
 # start_sonabar NAME ARGS...: runs the program in the background, output in

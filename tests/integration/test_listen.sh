@@ -84,13 +84,13 @@ stop_audio
 listen_run alsa
 check "no server: the ALSA path, said so" grep -q -x \
     'sonabar: listening to the default input through ALSA (no PipeWire server answered)' "$PRIVATE_DIR/alsa.err"
-check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound from the input: ' "$PRIVATE_DIR/alsa.err")" = 1 ]
+check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound: ' "$PRIVATE_DIR/alsa.err")" = 1 ]
 restart_audio
 back=$(now)
 play 1000 32767 2.5 2>/dev/null
 check "server started: the LEDs follow the sound through ALSA" frames steady "$PRIVATE_DIR/alsa.log" "$back" "$(now)" 8 7
-check "server started: the input is back, said once" grep -q -x \
-    'sonabar: the sound input is back: listening to the default input through ALSA (no PipeWire server answered)' \
+check "server started: the sound is back, said once" grep -q -x \
+    'sonabar: the sound is back: listening to the default input through ALSA (no PipeWire server answered)' \
     "$PRIVATE_DIR/alsa.err"
 end_orderly alsa "$PRIVATE_DIR/alsa.log"
 finish
