@@ -5,9 +5,10 @@
 # third. With -listen=input the LEDs show the input's tone; with
 # -listen=playing the output's, and when the user switches the default output
 # the LEDs follow it; neither changes a default of the desktop. The tray's
-# "Listen to" items switch between the two at once. Without a
-# server the program records through ALSA's default device, says so, and once
-# a server is there it hears through it without help.
+# "Listen to" items switch between the two at once, and its tip tells what is
+# heard, and why nothing is when the server is killed (with the greyed icon).
+# Without a server the program records through ALSA's default device, says
+# so, and once a server is there it hears through it without help.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/fault_lib.sh"
 require fusermount3
@@ -63,6 +64,7 @@ start_display
 start_port tray
 start_sonabar tray -port="$PRIVATE_DIR/tray/parport0"
 wait_until 20 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
+check "tray: the tip tells what is heard" wait_until 5 tip_is sonabar "Sonabar: the sound input, Normal, 8 LEDs"
 sleep 1.5
 check "tray: the input's tone first" shows tray 7
 clicked=$(now)
@@ -73,14 +75,17 @@ check "tray: What is playing: the dark display at once" \
 check "tray: What is playing: then the output's tone (5 LEDs)" shows tray 5
 check "tray: What is playing is checked, Sound input is not" \
     [ "$(tray state "What is playing") $(tray state "Sound input")" = "1 0" ]
+check "tray: What is playing: the tip follows" tip_is sonabar "Sonabar: what is playing, Normal, 8 LEDs"
 tray click "Sound input"
 sleep 1.5
 check "tray: Sound input: the input's tone again" shows tray 7
 check "tray: each switch said what it hears" [ "$(grep -c '^sonabar: listening to ' "$PRIVATE_DIR/tray.err")" = 3 ]
+stop_audio
+check "tray: server killed: the greyed icon, the tip says why" \
+    wait_until 5 tip_is sonabar-no-sound "Sonabar: no sound (the PipeWire server went away)"
 end_orderly tray "$PRIVATE_DIR/tray.log" menu
 
 # No server: ALSA's default device, which finds the server once it is there.
-stop_audio
 listen_run alsa
 check "no server: the ALSA path, said so" grep -q -x \
     'sonabar: listening to the default input through ALSA (no PipeWire server answered)' "$PRIVATE_DIR/alsa.err"
