@@ -1,6 +1,6 @@
 // A short text that one thread writes and others read, without a lock and
 // without allocation: a sequence number, odd while a write is under way and
-// even otherwise, guards a fixed array of characters, each a relaxed atomic.
+// even otherwise, guards a fixed array of characters, each an atomic.
 // A reader copies the text between two readings of the number and keeps the
 // copy only when both were the same even number; when a write came in
 // between it reports that instead of waiting, and reads again later. Used for

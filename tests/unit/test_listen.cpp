@@ -116,7 +116,7 @@ TEST(SharedText, AReadThatIsKeptIsNeverTorn) {
     const std::string texts[] = {"", "the PipeWire server went away", "cannot open the ALSA device"};
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        for (int i = 0; i < 20000; ++i) shared_text_write(shared, texts[i % 3].c_str());
+        for (int i = 0; i < 200000; ++i) shared_text_write(shared, texts[i % 3].c_str());
         done.store(true);
     });
     int kept = 0;
