@@ -127,6 +127,8 @@ void choices_listen(int32_t source) {
         g_listen = source;
         choices_check_all();
         frame_dark_display();
+        // Another sound: the automatic sensitivity learns it afresh, without a flash.
+        if (g_gain_command == MENU_GAIN_AUTO) gain_set_auto();
         return;
     }
     choices_check_all();
@@ -152,6 +154,21 @@ void choices_gain(uint32_t command) {
         }
     }
     choices_check_all();
+}
+
+void choices_describe(bool sixteen, const char* lost_cause, char* text, int size) {
+    const size_t room = static_cast<size_t>(size);
+    if (lost_cause != nullptr) {
+        std::snprintf(text, room, "Sonabar: no sound (%s)", lost_cause);
+        return;
+    }
+    const char* sensitivity = "";
+    ChoiceItem items[CHOICE_ITEMS_MAX];
+    for (int i = 0, count = choices_gain_items(items); i < count; ++i) {
+        if (items[i].command == g_gain_command) sensitivity = items[i].label;
+    }
+    std::snprintf(text, room, "Sonabar: %s, %s, %d LEDs",
+                  g_listen == LISTEN_PLAYING ? "what is playing" : "the sound input", sensitivity, sixteen ? 16 : 8);
 }
 
 void choices_reset() {

@@ -42,11 +42,18 @@ void choices_apply();
 int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 int choices_gain_items(ChoiceItem items[CHOICE_ITEMS_MAX]);
 
-// A listen item chosen: switches the capture at once and darkens the display
-// for the switch; when the capture cannot listen there, the check stays.
+// A listen item chosen: switches the capture at once, darkens the display
+// for the switch and starts the automatic sensitivity afresh when it is in
+// use; when the capture cannot listen there, the check stays.
 void choices_listen(int32_t source);
 // A sensitivity item chosen (one of the MENU_GAIN_ commands).
 void choices_gain(uint32_t command);
+
+// The tray's tip, into `text` (`size` bytes): what is heard, the sensitivity
+// and the number of LEDs ("Sonabar: what is playing, Automatic, 8 LEDs"), or
+// while no sound comes, its cause ("Sonabar: no sound (CAUSE)", `lost_cause`
+// not null).
+void choices_describe(bool sixteen, const char* lost_cause, char* text, int size);
 
 // Forgets the choices, as before choices_start (for tests).
 void choices_reset();

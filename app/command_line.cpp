@@ -133,6 +133,16 @@ int command_line_take(const KnownOption& known, const std::string& spelled, cons
     return 0;
 }
 
+// Whether `next`, the argument after an option written without "=", was
+// meant as its value ("--listen playing"): always for an option that needs
+// one, whatever follows; for an option whose value may be left out, only when
+// it would take `next` as its value.
+bool command_line_meant_as_value(const KnownOption& known, const std::string& spelled, const char* next) {
+    if (known.value == VALUE_REQUIRED) return true;
+    CommandLine scratch{};
+    return known.value == VALUE_OPTIONAL && command_line_take(known, spelled, next, &scratch) == 0;
+}
+
 }  // namespace
 
 int command_line_parse(int argc, const char* const* argv, CommandLine* line) {
@@ -157,6 +167,10 @@ int command_line_parse(int argc, const char* const* argv, CommandLine* line) {
         const char* value = equals != nullptr ? equals + 1 : nullptr;
         if (known->value == VALUE_NONE && value != nullptr) {
             line->error = spelled + " takes no value: '" + argument + "'";
+            return 1;
+        }
+        if (value == nullptr && i + 1 < argc && command_line_meant_as_value(*known, spelled, argv[i + 1])) {
+            line->error = "write " + spelled + "=" + argv[i + 1] + " (the value goes after =)";
             return 1;
         }
         if (known->value == VALUE_REQUIRED && value == nullptr) value = "";

@@ -5,8 +5,9 @@
 // -port=PATH (the parallel-port device node), -preview[=edge|transparent]
 // (the LEDs drawn in the terminal), -listen=input|playing (what to record),
 // -gain=N|auto (the sensitivity in dB, or automatic), --help (or -h) and
-// --version. Anything else is refused with a message naming the argument;
-// the last of a repeated option wins.
+// --version. Anything else is refused with a message naming the argument; a
+// value given as the next argument ("--listen playing") with the spelling
+// that takes it ("--listen=playing"). The last of a repeated option wins.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -14,10 +14,13 @@
 // lost a silent block is handed over first, so the LEDs fall to dark by their
 // own ballistics instead of holding a level that no longer reflects any
 // sound; the way of recording gets it back by itself. The user hears of each
-// change once, on stderr: the path taken at start-up, an input lost (with its
-// cause), and an input back. Nothing here is allocated after start-up.
+// change once, on stderr: the path taken at start-up, the sound lost (with its
+// cause), and the sound back; and the tray learns of the last two from the
+// lost cause shared with the UI thread and the watcher it is woken by.
+// Nothing here is allocated after start-up.
 #include <atomic>
 
+#include "base/shared_text.h"
 #include "base/tell.h"
 #include "audio/block_relay.h"
 #include "audio/capture.h"
@@ -35,6 +38,16 @@ bool g_recording;  // UI thread: between capture_start and capture_stop
 std::atomic<BlockHandler> g_block_handler{nullptr};
 std::atomic<bool> g_lost{false};  // the input is lost (told once until it is back)
 static_assert(std::atomic<BlockHandler>::is_always_lock_free, "handler must be lock-free");
+// For the tray: the cause while the sound is lost, empty while it comes; and
+// the UI thread's watcher, called after each change (published with release,
+// so that what the watcher uses was set up before it is called).
+SharedText g_lost_cause;
+std::atomic<CaptureWatcher> g_watcher{nullptr};
+
+void listen_tell_watcher() {
+    CaptureWatcher watcher = g_watcher.load(std::memory_order_acquire);
+    if (watcher != nullptr) watcher();
+}
 
 // One line on stderr: `lead`, then what is recorded and through what.
 void listen_tell_path(const char* lead) {
@@ -74,6 +87,7 @@ void capture_open() {
     if (g_path != PATH_NONE) return;
     relay_reset();
     g_lost.store(false, std::memory_order_relaxed);
+    shared_text_write(g_lost_cause, "");
     if (g_device == nullptr && pipewire_connect() == 0) {
         g_path = PATH_PIPEWIRE;
     } else {
@@ -150,10 +164,21 @@ void listen_silence() {
 void listen_lost(const char* cause) {
     listen_silence();
     if (g_lost.exchange(true, std::memory_order_relaxed)) return;
-    tell("sonabar: no sound from the input: %s; the LEDs stay dark until it is back", cause);
+    shared_text_write(g_lost_cause, cause);
+    listen_tell_watcher();
+    tell("sonabar: no sound: %s; the LEDs stay dark until it is back", cause);
 }
 
 void listen_back() {
     if (!g_lost.exchange(false, std::memory_order_relaxed)) return;
-    listen_tell_path("the sound input is back: ");
+    shared_text_write(g_lost_cause, "");
+    listen_tell_watcher();
+    listen_tell_path("the sound is back: ");
+}
+
+void capture_watch(CaptureWatcher watcher) { g_watcher.store(watcher, std::memory_order_release); }
+
+int32_t capture_lost_cause(char* cause, int size) {
+    if (!shared_text_read(g_lost_cause, cause, size)) return CAPTURE_CHANGING;
+    return cause[0] != '\0' ? CAPTURE_LOST : CAPTURE_SOUND;
 }

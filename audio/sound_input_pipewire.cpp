@@ -101,8 +101,8 @@ void pipewire_on_state(void*, pw_stream_state, pw_stream_state state, const char
 }
 
 void pipewire_on_unlinked(void*, uint64_t) {
-    listen_lost(g_streamed ? "the input went away"
-                           : "PipeWire linked no input to the program (is its session manager running?)");
+    listen_lost(g_streamed ? "the device it recorded went away"
+                           : "PipeWire linked nothing to the program (is its session manager running?)");
 }
 
 pw_stream_events pipewire_stream_events() {

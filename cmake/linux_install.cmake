@@ -1,12 +1,12 @@
 # Installing the Linux edition and packaging it for Debian: the binary, a
-# desktop entry, an autostart example, the icon in the hicolor theme, the
+# desktop entry, an autostart example, the icons in the hicolor theme, the
 # manual page, and the README with its pictures and the licence.
 # `cmake --install` puts them in place; `cpack` in the build tree makes a .deb.
 include(GNUInstallDirs)
 
 install(TARGETS sonabar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES app/resources/sonabar.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES app/resources/sonabar.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES app/resources/sonabar.svg app/resources/sonabar-no-sound.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES app/resources/sonabar-autostart.desktop
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/autostart RENAME sonabar.desktop)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

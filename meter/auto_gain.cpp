@@ -1,7 +1,7 @@
 // The automatic sensitivity's law, one step per tick (see meter/auto_gain.h):
-// a gate on the spectrum maximum, a median tracker on the gained maximum, and
-// a fall on full ticks that gathers speed while the bar stays full, within the
-// gain's limits. The state belongs to the tick; the dB steps become factors
+// a gate on the spectrum maximum, a median tracker on the gained maximum, a
+// fall on full ticks that gathers speed while the bar stays full, within the
+// gain's limits, and a first second of sound that never fills the bar. The state belongs to the tick; the dB steps become factors
 // once, when the program starts.
 #include "meter/auto_gain.h"
 
@@ -28,23 +28,33 @@ struct AutoGainState {
     double applied;     // the gain the last tick applied
     double full_fall;   // the factor of the next full tick's fall
     int32_t full_run;   // consecutive ticks that filled the bar, counted up to the grace
+    int32_t first_ticks;  // ticks of sound still to come in the first stretch
+    double loudest;       // the largest maximum of the first stretch so far
 };
 
-AutoGainState g_auto_gain = {AUTO_GAIN_START, AUTO_GAIN_START, AUTO_GAIN_FULL, 0};
+const AutoGainState AUTO_GAIN_FRESH = {AUTO_GAIN_START, AUTO_GAIN_START, AUTO_GAIN_FULL, 0, AUTO_GAIN_FIRST_TICKS, 0.0};
+AutoGainState g_auto_gain = AUTO_GAIN_FRESH;
 
 }  // namespace
 
-void auto_gain_start() { g_auto_gain = {AUTO_GAIN_START, AUTO_GAIN_START, AUTO_GAIN_FULL, 0}; }
+void auto_gain_start() { g_auto_gain = AUTO_GAIN_FRESH; }
 
 double auto_gain_step(double maximum) {
     AutoGainState& s = g_auto_gain;
-    s.applied = s.factor;
     // Also shut for a maximum that is not a number.
     if (!(maximum >= AUTO_GAIN_GATE)) {
+        s.applied = s.factor;
         s.full_run = 0;
         s.full_fall = AUTO_GAIN_FULL;
         return 0.0;
     }
+    // The first stretch of sound: the loudest part heard so far stays below the top.
+    if (s.first_ticks > 0) {
+        s.first_ticks -= 1;
+        if (maximum > s.loudest) s.loudest = maximum;
+        if (s.factor * s.loudest > AUTO_GAIN_FIRST_CEILING) s.factor = AUTO_GAIN_FIRST_CEILING / s.loudest;
+    }
+    s.applied = s.factor;
     const double gained = maximum * s.factor;
     if (gained >= AUTO_GAIN_TOP) {
         if (s.full_run < AUTO_GAIN_GRACE_TICKS) s.full_run += 1;

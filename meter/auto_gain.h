@@ -19,15 +19,20 @@
 //     grows by AUTO_GAIN_ATTACK_DB a tick (to at most AUTO_GAIN_ATTACK_LIMIT_DB):
 //     a beat that fills the bar for a moment barely moves the gain, while a
 //     sudden rise is taken back within a few tenths of a second.
-//   - Limits: GAIN_LOWEST_DB .. GAIN_HIGHEST_DB (-20 .. +40 dB); the law starts
-//     at AUTO_GAIN_START_DB, above what most music needs, since falling is fast
-//     and rising slow.
+//   - Limits: GAIN_LOWEST_DB .. GAIN_HIGHEST_DB (-20 .. +40 dB).
+//   - Start: the law starts at AUTO_GAIN_START_DB, the top of its range, and
+//     for the first AUTO_GAIN_FIRST_TICKS ticks of sound (ticks with the gate
+//     open, so that a silence before the music does not use them up) the
+//     factor is also kept low enough that the loudest maximum heard so far
+//     reads AUTO_GAIN_FIRST_CEILING at most: a quarter below the top. The bar
+//     never fills while the law is still learning the sound, whatever its
+//     loudness, and the median tracker takes over from there.
 // Each tick costs a few comparisons and multiplications by factors converted
 // from dB once. The state belongs to the tick. docs/sensitivity.md has the
 // measured outcomes.
 #pragma once
 
-constexpr double AUTO_GAIN_START_DB = 20.0;
+constexpr double AUTO_GAIN_START_DB = 40.0;  // the top of the gain's range
 constexpr double AUTO_GAIN_GATE = 4.0 * 32768.0 / 1000.0;  // 4 × the RMS of -60 dBFS
 constexpr double AUTO_GAIN_TARGET = 30720.0;
 constexpr double AUTO_GAIN_TOP = 65536.0;
@@ -36,6 +41,8 @@ constexpr double AUTO_GAIN_FULL_DB = 0.2;
 constexpr int AUTO_GAIN_GRACE_TICKS = 9;
 constexpr double AUTO_GAIN_ATTACK_DB = 0.08;
 constexpr double AUTO_GAIN_ATTACK_LIMIT_DB = 2.0;
+constexpr int AUTO_GAIN_FIRST_TICKS = 100;          // one second of sound
+constexpr double AUTO_GAIN_FIRST_CEILING = 49152.0;  // three quarters of the top: 6 of 8, 12 of 16
 
 // Starts the law afresh at AUTO_GAIN_START_DB.
 void auto_gain_start();

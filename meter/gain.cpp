@@ -13,10 +13,13 @@ namespace {
 constexpr double GAIN_AUTOMATIC = -1.0;  // the setting's value for automatic
 
 std::atomic<double> g_gain_setting{1.0};
+std::atomic<uint32_t> g_auto_starts{0};  // each request for the automatic law, counted
 
-// The tick's own: whether the last tick ran the automatic law (a switch to it
-// starts the law afresh), and the factor that tick applied.
+// The tick's own: whether the last tick ran the automatic law, and which
+// request it ran (a switch to it, or a new request, starts the law afresh),
+// and the factor that tick applied.
 bool g_gain_was_auto = false;
+uint32_t g_auto_started = 0;
 double g_gain_in_use = 1.0;
 
 }  // namespace
@@ -27,7 +30,10 @@ void gain_set_fixed(double db) {
     g_gain_setting.store(std::pow(10.0, db / 20.0), std::memory_order_relaxed);
 }
 
-void gain_set_auto() { g_gain_setting.store(GAIN_AUTOMATIC, std::memory_order_relaxed); }
+void gain_set_auto() {
+    g_auto_starts.fetch_add(1, std::memory_order_relaxed);
+    g_gain_setting.store(GAIN_AUTOMATIC, std::memory_order_relaxed);
+}
 
 double gain_apply(double maximum) {
     const double setting = g_gain_setting.load(std::memory_order_relaxed);
@@ -36,9 +42,11 @@ double gain_apply(double maximum) {
         g_gain_in_use = setting;
         return maximum * setting;
     }
-    if (!g_gain_was_auto) {
+    const uint32_t starts = g_auto_starts.load(std::memory_order_relaxed);
+    if (!g_gain_was_auto || starts != g_auto_started) {
         auto_gain_start();
         g_gain_was_auto = true;
+        g_auto_started = starts;
     }
     const double gained = auto_gain_step(maximum);
     g_gain_in_use = auto_gain_factor();

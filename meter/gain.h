@@ -6,8 +6,10 @@
 // stands for automatic. Everything else here belongs to the tick.
 #pragma once
 #include <atomic>
+#include <cstdint>
 
-static_assert(std::atomic<double>::is_always_lock_free, "the gain setting must be lock-free");
+static_assert(std::atomic<double>::is_always_lock_free && std::atomic<uint32_t>::is_always_lock_free,
+              "the gain setting must be lock-free");
 
 constexpr double GAIN_LOWEST_DB = -20.0;
 constexpr double GAIN_HIGHEST_DB = 40.0;
@@ -16,7 +18,8 @@ constexpr double GAIN_HIGHEST_DB = 40.0;
 // brought to the nearer limit, and one that is not a number counts as 0 dB).
 void gain_set_fixed(double db);
 // The automatic sensitivity (meter/auto_gain.h); the first tick that sees it
-// starts the law afresh.
+// starts the law afresh, also when it was automatic already (a new source of
+// sound).
 void gain_set_auto();
 
 // For the tick: the spectrum maximum times the gain in force; in automatic

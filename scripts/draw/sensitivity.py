@@ -61,7 +61,7 @@ def main():
         automatic, factors = trace(trace_tool, pcm, "auto")
         settled = sorted(factors[len(factors) // 2:])[len(factors) // 4]
         title = "demo signal at %d dBFS RMS" % db
-        note = ("grey: Normal (0 dB); green: Automatic, which starts at +20 dB "
+        note = ("grey: Normal (0 dB); green: Automatic, which learns the first second "
                 "and holds about %+.0f dB over the second pass" % (20 * math.log10(settled)))
         parts.append('<text x="%d" y="%d" class="title">%s</text>' % (LEFT, y + 14, title))
         parts.append('<text x="%d" y="%d" class="note">%s</text>' % (LEFT, y + 29, note))

@@ -81,6 +81,8 @@ start_tray() {
 tray() { "$PYTHON" "$ITEST_TOOLS/tray_menu.py" "$PRIVATE_DIR/items" "$@"; }
 # state_is ITEM STATE: the menu item's check mark as the tray host reads it (1, 0, or -1 for none).
 state_is() { [ "$(tray state "$1")" = "$2" ]; }
+# tip_is ICON TEXT: the item shows the icon ICON, and its title and its icon's description are TEXT.
+tip_is() { [ "$(tray tip)" = "$1|$2|$2" ]; }
 
 # quiet FILE...: the program's stderr holds nothing but what the capture says
 # of its input (the line naming what it listens to, and in tests without an
@@ -92,7 +94,7 @@ TRAY_LIBRARY_COMPLAINT="g_dbus_proxy_new: assertion 'G_IS_DBUS_CONNECTION (conne
 quiet() { [ -z "$(cat "$@" | but_input_lines | grep -v -F -e "$TRAY_LIBRARY_COMPLAINT" | grep -v '^$')" ]; }
 # but_input_lines: stdin without what the capture says of its input.
 but_input_lines() {
-    grep -v -e '^sonabar: listening to ' -e '^sonabar: no sound from the input: ' -e '^sonabar: the sound input is back: '
+    grep -v -e '^sonabar: listening to ' -e '^sonabar: no sound: ' -e '^sonabar: the sound is back: '
 }
 
 # start_sonabar NAME ARGS...: runs the program in the background, output in

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The command line: --help and --version answer with exit code 0 and touch
 # nothing; a bad command line - an unknown option, a stray argument, a bad
-# value of -listen= or -gain=, -listen=playing with -device=, or
-# -listen=playing where no PipeWire server answers - ends at once with exit
-# code 2, a message naming the problem and a pointer to --help on stderr,
-# nothing on stdout, and the port never opened.
+# value of -listen= or -gain=, a value after a space instead of "=",
+# -listen=playing with -device=, or -listen=playing where no PipeWire server
+# answers - ends at once with exit code 2, a message naming the problem and a
+# pointer to --help on stderr, nothing on stdout, and the port never opened.
 . "$(dirname "$0")/lib.sh"
 require fusermount3
 unset DISPLAY WAYLAND_DISPLAY
@@ -37,6 +37,8 @@ stray|sonabar: unexpected argument 'stray' (sonabar takes options only)
 -listen=speakers|sonabar: -listen= takes input (the sound input) or playing (what the desktop plays), not 'speakers'
 --gain=1e9|sonabar: --gain= takes a number of dB from -20 to +40, or auto: '1e9'
 -gain=+41|sonabar: -gain= takes a number of dB from -20 to +40, or auto: '+41'
+--listen playing|sonabar: write --listen=playing (the value goes after =)
+--gain -6|sonabar: write --gain=-6 (the value goes after =)
 -listen=playing -device=default|sonabar: -listen=playing cannot be used with -device=: an ALSA capture device has no "what is playing" (leave out -device= to record what the desktop plays)
 -listen=playing|sonabar: -listen=playing records what the desktop plays through its PipeWire server, and no PipeWire server answered. Start it (systemctl --user start pipewire wireplumber), or record the sound input with -listen=input or a -device=NAME
 CASES

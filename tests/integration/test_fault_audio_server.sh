@@ -36,9 +36,9 @@ stop_audio
 sleep 1.5
 check "server gone: the program runs on" kill -0 "$SONABAR_PID"
 check "server gone: the display falls to dark within 1 s, never rising" frames fall "$log" "$killed" 1.0
-check "server gone: stderr says so once, with the cause" [ "$(grep -c 'no sound from the input' "$PRIVATE_DIR/server.err")" = 1 ]
+check "server gone: stderr says so once, with the cause" [ "$(grep -c '^sonabar: no sound: ' "$PRIVATE_DIR/server.err")" = 1 ]
 check "server gone: ... the PipeWire server went away" grep -q -x \
-    'sonabar: no sound from the input: the PipeWire server went away; the LEDs stay dark until it is back' \
+    'sonabar: no sound: the PipeWire server went away; the LEDs stay dark until it is back' \
     "$PRIVATE_DIR/server.err"
 idle=$(wakeups "$SONABAR_PID" 2)
 check "server gone: the capture wakes little ($idle wake-ups a second besides the tick's)" [ "$idle" -lt 50 ]
@@ -48,7 +48,7 @@ back=$(now)
 play 1000 32767 2.5 2>/dev/null
 check "server back: the LEDs follow the sound again within 2 s" frames steady "$log" "$back" "$(now)" 8 "$level"
 check "server back: stderr says so once" [ "$(grep -c -x \
-    'sonabar: the sound input is back: listening to the default input through PipeWire' "$PRIVATE_DIR/server.err")" = 1 ]
+    'sonabar: the sound is back: listening to the default input through PipeWire' "$PRIVATE_DIR/server.err")" = 1 ]
 end_orderly "server back" "$log"
 check "server back: ended within 1 s" below "$END_SECONDS" 1
 

@@ -13,7 +13,7 @@ export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no PipeWire socket here
 told_no_input() {
     [ "$(wc -l <"$1")" -eq 2 ] &&
         [ "$(sed -n 1p "$1")" = "sonabar: listening to the default input through ALSA (no PipeWire server answered)" ] &&
-        grep -q -x 'sonabar: no sound from the input: cannot open the ALSA device "default": .*; the LEDs stay dark until it is back' "$1"
+        grep -q -x 'sonabar: no sound: cannot open the ALSA device "default": .*; the LEDs stay dark until it is back' "$1"
 }
 
 for signal in TERM INT HUP; do
@@ -45,7 +45,7 @@ wait_exit "$SONABAR_PID" 10
 check "missing capture device: exit code 0 (got $EXIT_CODE)" [ "$EXIT_CODE" = 0 ]
 check "missing capture device: the path taken, then one line with the cause" [ "$(cat "$PRIVATE_DIR/nodevice.err")" = \
     'sonabar: listening to the ALSA capture device "sonabar_no_such_device"
-sonabar: no sound from the input: cannot open the ALSA device "sonabar_no_such_device": No such file or directory; the LEDs stay dark until it is back' ]
+sonabar: no sound: cannot open the ALSA device "sonabar_no_such_device": No such file or directory; the LEDs stay dark until it is back' ]
 check "missing capture device: the display ran dark" frames dark "$PRIVATE_DIR/nodevice.log" 0
 
 # The tick keeps its period: about 100 frames a second.

@@ -5,9 +5,10 @@
 # third. With -listen=input the LEDs show the input's tone; with
 # -listen=playing the output's, and when the user switches the default output
 # the LEDs follow it; neither changes a default of the desktop. The tray's
-# "Listen to" items switch between the two at once. Without a
-# server the program records through ALSA's default device, says so, and once
-# a server is there it hears through it without help.
+# "Listen to" items switch between the two at once, and its tip tells what is
+# heard, and why nothing is when the server is killed (with the greyed icon).
+# Without a server the program records through ALSA's default device, says
+# so, and once a server is there it hears through it without help.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/fault_lib.sh"
 require fusermount3
@@ -63,6 +64,7 @@ start_display
 start_port tray
 start_sonabar tray -port="$PRIVATE_DIR/tray/parport0"
 wait_until 20 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
+check "tray: the tip tells what is heard" wait_until 5 tip_is sonabar "Sonabar: the sound input, Normal, 8 LEDs"
 sleep 1.5
 check "tray: the input's tone first" shows tray 7
 clicked=$(now)
@@ -73,24 +75,27 @@ check "tray: What is playing: the dark display at once" \
 check "tray: What is playing: then the output's tone (5 LEDs)" shows tray 5
 check "tray: What is playing is checked, Sound input is not" \
     [ "$(tray state "What is playing") $(tray state "Sound input")" = "1 0" ]
+check "tray: What is playing: the tip follows" tip_is sonabar "Sonabar: what is playing, Normal, 8 LEDs"
 tray click "Sound input"
 sleep 1.5
 check "tray: Sound input: the input's tone again" shows tray 7
 check "tray: each switch said what it hears" [ "$(grep -c '^sonabar: listening to ' "$PRIVATE_DIR/tray.err")" = 3 ]
+stop_audio
+check "tray: server killed: the greyed icon, the tip says why" \
+    wait_until 5 tip_is sonabar-no-sound "Sonabar: no sound (the PipeWire server went away)"
 end_orderly tray "$PRIVATE_DIR/tray.log" menu
 
 # No server: ALSA's default device, which finds the server once it is there.
-stop_audio
 listen_run alsa
 check "no server: the ALSA path, said so" grep -q -x \
     'sonabar: listening to the default input through ALSA (no PipeWire server answered)' "$PRIVATE_DIR/alsa.err"
-check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound from the input: ' "$PRIVATE_DIR/alsa.err")" = 1 ]
+check "no server: no sound, said once" [ "$(grep -c '^sonabar: no sound: ' "$PRIVATE_DIR/alsa.err")" = 1 ]
 restart_audio
 back=$(now)
 play 1000 32767 2.5 2>/dev/null
 check "server started: the LEDs follow the sound through ALSA" frames steady "$PRIVATE_DIR/alsa.log" "$back" "$(now)" 8 7
-check "server started: the input is back, said once" grep -q -x \
-    'sonabar: the sound input is back: listening to the default input through ALSA (no PipeWire server answered)' \
+check "server started: the sound is back, said once" grep -q -x \
+    'sonabar: the sound is back: listening to the default input through ALSA (no PipeWire server answered)' \
     "$PRIVATE_DIR/alsa.err"
 end_orderly alsa "$PRIVATE_DIR/alsa.log"
 finish

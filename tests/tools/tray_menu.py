@@ -4,11 +4,12 @@ would: finds the item registered with the stand-in watcher, reads its menu
 layout (dbusmenu GetLayout) and clicks items by label (dbusmenu Event).
 
   tray_menu.py ITEMS_FILE list [SUBMENU]   prints "label toggle-state" per item of the
-                                          menu, or "label toggle-type toggle-state"
-                                          per item of the submenu with that label
+                                          menu ("---" for a separator), or "label
+                                          toggle-type toggle-state" per item of the
+                                          submenu with that label
   tray_menu.py ITEMS_FILE click LABEL      clicks the item with that label (in any submenu)
   tray_menu.py ITEMS_FILE state LABEL      prints the item's toggle-state
-  tray_menu.py ITEMS_FILE title            prints the item's title
+  tray_menu.py ITEMS_FILE tip              prints "icon name|title|icon's accessible description"
   tray_menu.py ITEMS_FILE icon             prints the item's icon name and icon theme path
 Waits up to 10 s for the item to register."""
 import sys
@@ -44,7 +45,7 @@ def layout_items(bus, service, menu_path):
     def walk(nodes, parent):
         for child in nodes:
             item_id, props, grandchildren = child
-            label = str(props.get("label", ""))
+            label = "---" if props.get("type") == "separator" else str(props.get("label", ""))
             items.append((int(item_id), label, int(props.get("toggle-state", -1)),
                           str(props.get("toggle-type", "")), parent))
             walk(grandchildren, label)
@@ -58,8 +59,8 @@ def main():
     bus = dbus.SessionBus()
     service, path = find_item(items_file)
     props = dbus.Interface(bus.get_object(service, path), dbus.PROPERTIES_IFACE)
-    if command == "title":
-        print(props.Get(ITEM, "Title"))
+    if command == "tip":
+        print("|".join(str(props.Get(ITEM, name)) for name in ("IconName", "Title", "IconAccessibleDesc")))
         return
     if command == "icon":
         print(props.Get(ITEM, "IconName"), props.Get(ITEM, "IconThemePath"))

@@ -352,6 +352,26 @@ TEST_F(AppTest, GainIsFoundAsASubstringAndABadValueIsRefusedBeforeAnythingStarts
     }
 }
 
+// The tray's tip: what is heard, the checked sensitivity and the LEDs, or why no sound comes.
+TEST_F(AppTest, TheTipTellsTheChoicesOrWhyNoSoundComes) {
+    // The command line's gain, a sensitivity item chosen after it (or 0), 16 LEDs, a lost cause.
+    const struct { double db; uint32_t chosen; bool sixteen; const char* lost; std::string tip; } cases[] = {
+        {0.0, 0, true, nullptr, "Sonabar: the sound input, Normal, 16 LEDs"},
+        {3.0, 0, false, nullptr, "Sonabar: the sound input, +3 dB, 8 LEDs"},
+        {3.0, MENU_GAIN_12_DB, true, nullptr, "Sonabar: the sound input, +12 dB, 16 LEDs"},
+        {0.0, MENU_GAIN_AUTO, false, nullptr, "Sonabar: the sound input, Automatic, 8 LEDs"},
+        {0.0, 0, false, "the PipeWire server went away", "Sonabar: no sound (the PipeWire server went away)"},
+    };
+    for (const auto& c : cases) {
+        choices_reset();
+        choices_start(LISTEN_INPUT, false, c.db);
+        if (c.chosen != 0) choices_gain(c.chosen);
+        char tip[200];
+        choices_describe(c.sixteen, c.lost, tip, sizeof tip);
+        EXPECT_EQ(tip, c.tip);
+    }
+}
+
 // The command line sets where the choices start; each radio item chosen
 // checks itself alone, whatever GTK did to the check marks by itself.
 TEST_F(AppTest, TheChoicesStartFromTheCommandLineAndTheirItemsSwitchThem) {

@@ -50,6 +50,7 @@ TEST(CommandLine, AcceptsEachOptionInBothSpellingsAndTheLastOfARepeatWins) {
          "arguments= device=b=c port=/dev/parport1 preview=off listen=input gain=0"},
         {{"-preview"}, "arguments= device=(none) port=(none) preview=transparent listen=input gain=0"},
         {{"--preview=edge"}, "arguments= device=(none) port=(none) preview=edge listen=input gain=0"},
+        {{"-preview", "-peak"}, "arguments=-peak device=(none) port=(none) preview=transparent listen=input gain=0"},
         {{"-preview=edge", "-preview=transparent"},
          "arguments= device=(none) port=(none) preview=transparent listen=input gain=0"},
         {{"-listen=playing"}, "arguments= device=(none) port=(none) preview=off listen=playing gain=0"},
@@ -103,6 +104,13 @@ TEST(CommandLine, RefusesAnythingElseNamingTheProblem) {
         {{"-gain="}, gain + "'"},
         {{"-gain"}, gain + "'"},
         {{"--gain=abc"}, "--gain= takes a number of dB from -20 to +40, or auto: 'abc'"},
+        // A value as the next argument: the spelling that takes it, whatever it is.
+        {{"--listen", "playing"}, "write --listen=playing (the value goes after =)"},
+        {{"--gain", "-6"}, "write --gain=-6 (the value goes after =)"},
+        {{"-port", "/dev/parport1", "-peak"}, "write -port=/dev/parport1 (the value goes after =)"},
+        {{"-device", "-peak"}, "write -device=-peak (the value goes after =)"},
+        {{"-preview", "edge"}, "write -preview=edge (the value goes after =)"},
+        {{"-preview", "stray"}, "unexpected argument 'stray'"},
     };
     for (const Case& c : cases) {
         CommandLine line;

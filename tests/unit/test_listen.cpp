@@ -1,7 +1,8 @@
 // The Linux edition's capture: the block relay (blocks made from any pieces,
-// the newest winning, silence first, nothing torn between real threads) and
-// the capture over a scripted sound input (the path taken and told, blocks
-// handed over on the tick, a lost input falling silent and coming back,
+// the newest winning, silence first, nothing torn between real threads), the
+// lost cause's text shared between threads, and the capture over a scripted
+// sound input (the path taken and told, blocks handed over on the tick, a
+// lost input falling silent and coming back, told on stderr and to the tray,
 // switching what is heard).
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
 #include "audio/sound_input.h"
+#include "base/shared_text.h"
 #include "tests/fakes/fake_sound_input.h"
 
 namespace {
@@ -107,6 +109,29 @@ TEST(BlockRelay, NoBlockIsTornOrOutOfOrderBetweenThreads) {
     EXPECT_GT(taken, 0);
 }
 
+// The lost cause handed to the UI thread: every read that is kept is one of
+// the texts written, whole, while a writer changes it flat out.
+TEST(SharedText, AReadThatIsKeptIsNeverTorn) {
+    static SharedText shared;
+    const std::string texts[] = {"", "the PipeWire server went away", "cannot open the ALSA device"};
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200000; ++i) shared_text_write(shared, texts[i % 3].c_str());
+        done.store(true);
+    });
+    int kept = 0;
+    bool torn = false;
+    char copy[SHARED_TEXT_SIZE];
+    while (!done.load()) {
+        if (!shared_text_read(shared, copy, sizeof copy)) continue;
+        torn = torn || (copy != texts[0] && copy != texts[1] && copy != texts[2]);
+        ++kept;
+    }
+    writer.join();
+    EXPECT_FALSE(torn);
+    EXPECT_GT(kept, 0);
+}
+
 std::vector<int16_t> g_seen;  // the first sample of every block the handler got
 
 int32_t record_block(WaveHeader* header) {
@@ -170,16 +195,25 @@ TEST(Listen, BlocksReachTheHandlerOnTheTickSilenceFirstWhenTheInputIsLostOrSwitc
     capture_tick();
     EXPECT_EQ(g_seen, std::vector<int16_t>{9});
 
+    // Each change is told once, on stderr and to the tray's watcher.
+    static int changes = 0;
+    capture_watch([] { ++changes; });
+    char cause[64];
     testing::internal::CaptureStderr();
     listen_lost("the PipeWire server went away");
-    listen_lost("the PipeWire server went away");  // told once
+    listen_lost("the PipeWire server went away");
+    EXPECT_EQ(capture_lost_cause(cause, sizeof cause), CAPTURE_LOST);
+    EXPECT_STREQ(cause, "the PipeWire server went away");
     capture_tick();
     listen_back();
     listen_back();
+    EXPECT_EQ(capture_lost_cause(cause, sizeof cause), CAPTURE_SOUND);
+    capture_watch(nullptr);
+    EXPECT_EQ(changes, 2);
     std::string told = testing::internal::GetCapturedStderr();
     EXPECT_EQ(told,
-              "sonabar: no sound from the input: the PipeWire server went away; the LEDs stay dark until it is back\n"
-              "sonabar: the sound input is back: listening to the default input through PipeWire\n");
+              "sonabar: no sound: the PipeWire server went away; the LEDs stay dark until it is back\n"
+              "sonabar: the sound is back: listening to the default input through PipeWire\n");
     EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 0}));
 
     fake_sound_input_reset();
