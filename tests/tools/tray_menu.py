@@ -8,6 +8,7 @@ layout (dbusmenu GetLayout) and clicks items by label (dbusmenu Event).
                                           toggle-type toggle-state" per item of the
                                           submenu with that label
   tray_menu.py ITEMS_FILE click LABEL      clicks the item with that label (in any submenu)
+  tray_menu.py ITEMS_FILE click_time LABEL the same, and prints when it was sent (monotonic clock)
   tray_menu.py ITEMS_FILE state LABEL      prints the item's toggle-state
   tray_menu.py ITEMS_FILE tip              prints "icon name|title|icon's accessible description"
   tray_menu.py ITEMS_FILE icon             prints the item's icon name and icon theme path
@@ -82,8 +83,11 @@ def main():
     item_id, _, state, _, _ = matches[0]
     if command == "state":
         print(state)
-    elif command == "click":
+    elif command in ("click", "click_time"):
+        sent = time.monotonic()
         menu.Event(item_id, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(int(time.time())))
+        if command == "click_time":
+            print("%.6f" % sent)
     else:
         sys.exit("unknown command " + command)
 
