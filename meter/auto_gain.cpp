@@ -1,8 +1,9 @@
 // The automatic sensitivity's law, one step per tick (see meter/auto_gain.h):
 // a gate on the spectrum maximum, a median tracker on the gained maximum, a
 // fall on full ticks that gathers speed while the bar stays full, within the
-// gain's limits, and a first second of sound that never fills the bar. The state belongs to the tick; the dB steps become factors
-// once, when the program starts.
+// gain's limits, and a first second of sound that never fills the bar. The
+// state belongs to the tick; the dB steps become factors once, when the
+// program starts.
 #include "meter/auto_gain.h"
 
 #include <cmath>
