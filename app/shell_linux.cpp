@@ -33,8 +33,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -56,6 +58,7 @@ namespace {
 constexpr const char* ICON_NAME = "sonabar";
 constexpr const char* ICON_NO_SOUND = "sonabar-no-sound";  // the same bar, greyed
 constexpr const char* ICON_RESOURCES = "/org/sonabar/icons";
+constexpr const char* ICON_FOLDER_PREFIX = "sonabar-icons-";  // then the process number
 constexpr const char* ICON_SUBFOLDERS[] = {"/hicolor", "/scalable", "/apps"};  // of a theme, outermost first
 
 enum EntryKind { ENTRY_PLAIN, ENTRY_CHECK, ENTRY_RADIO, ENTRY_SEPARATOR };
@@ -156,10 +159,41 @@ void shell_on_response(GtkDialog*, gint, gpointer) {
     if (g_modal_loop != nullptr) g_main_loop_quit(g_modal_loop);
 }
 
+// Removes a copy of the icons at `theme`, innermost first.
+void shell_remove_icon_copy(const std::string& theme) {
+    std::string folders[4] = {theme};
+    for (int i = 0; i < 3; ++i) folders[i + 1] = folders[i] + ICON_SUBFOLDERS[i];
+    for (const char* name : {ICON_NAME, ICON_NO_SOUND}) unlink((folders[3] + "/" + name + ".svg").c_str());
+    for (int i = 3; i >= 0; --i) rmdir(folders[i].c_str());
+}
+
+void shell_remove_icons() {
+    if (g_icon_dir.empty()) return;
+    shell_remove_icon_copy(g_icon_dir);
+    g_icon_dir.clear();
+}
+
+// The copies that programs ended by force (SIGKILL, a crash) left behind:
+// those of process numbers that no longer run.
+void shell_remove_stale_icons() {
+    GDir* runtime = g_dir_open(g_get_user_runtime_dir(), 0, nullptr);
+    if (runtime == nullptr) return;
+    const size_t prefix = std::strlen(ICON_FOLDER_PREFIX);
+    while (const char* name = g_dir_read_name(runtime)) {
+        if (std::strncmp(name, ICON_FOLDER_PREFIX, prefix) != 0) continue;
+        char* end = nullptr;
+        long pid = std::strtol(name + prefix, &end, 10);
+        if (pid <= 0 || *end != '\0' || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        shell_remove_icon_copy(std::string(g_get_user_runtime_dir()) + "/" + name);
+    }
+    g_dir_close(runtime);
+}
+
 // The tray host's copy of the icons, in a theme folder of this process's own
 // under the runtime folder: $XDG_RUNTIME_DIR/sonabar-icons-PID/hicolor/scalable/apps.
 void shell_write_icons() {
-    std::string theme = std::string(g_get_user_runtime_dir()) + "/sonabar-icons-" + std::to_string(getpid());
+    shell_remove_stale_icons();
+    std::string theme = std::string(g_get_user_runtime_dir()) + "/" + ICON_FOLDER_PREFIX + std::to_string(getpid());
     std::string apps = theme;
     for (const char* folder : ICON_SUBFOLDERS) apps += folder;
     if (g_mkdir_with_parents(apps.c_str(), 0700) != 0) return;
@@ -174,16 +208,6 @@ void shell_write_icons() {
         g_file_set_contents((apps + file).c_str(), data, static_cast<gssize>(size), nullptr);
         g_bytes_unref(svg);
     }
-}
-
-// Removes the copy, innermost first.
-void shell_remove_icons() {
-    if (g_icon_dir.empty()) return;
-    std::string folders[4] = {g_icon_dir};
-    for (int i = 0; i < 3; ++i) folders[i + 1] = folders[i] + ICON_SUBFOLDERS[i];
-    for (const char* name : {ICON_NAME, ICON_NO_SOUND}) unlink((folders[3] + "/" + name + ".svg").c_str());
-    for (int i = 3; i >= 0; --i) rmdir(folders[i].c_str());
-    g_icon_dir.clear();
 }
 
 // Runs `dialog` modally until it is answered (OK, Enter, Escape, its close

@@ -3,7 +3,7 @@
 # StatusNotifierWatcher; the menu is driven over D-Bus as a tray host drives
 # it. The program runs from a copy outside the build tree, and the icons the
 # item names are the program's own, in a folder of its own that is gone after
-# it ends. Checks the item's tip while no sound comes (no audio server here),
+# it ends (and those of programs ended by force are gone when it starts). Checks the item's tip while no sound comes (no audio server here),
 # its menu (the design's four items, with the "Listen to" and "Sensitivity"
 # submenus of radio items before "Exit", separators between the groups), the
 # check marks of "-peak" and of the menu toggles, the radio items set by the
@@ -27,6 +27,10 @@ submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
 start_port tray
 log="$PRIVATE_DIR/tray.log"
 cp "$SONABAR" "$PRIVATE_DIR/sonabar-copy"
+# What a program ended by force left: its process number runs no more.
+sh -c 'exit 0' & gone=$!; wait $gone
+mkdir -p "$XDG_RUNTIME_DIR/sonabar-icons-$gone/hicolor/scalable/apps"
+touch "$XDG_RUNTIME_DIR/sonabar-icons-$gone/hicolor/scalable/apps/sonabar.svg"
 SONABAR="$PRIVATE_DIR/sonabar-copy" start_sonabar tray -peak -gain=+3 -port="$PRIVATE_DIR/tray/parport0"
 wait_until 10 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
 # The greyed icon, and the title and the icon's description both "Sonabar: no sound (CAUSE)".
@@ -46,6 +50,7 @@ icon_is_own() {
         cmp -s "$icon_path/hicolor/scalable/apps/$icon_name.svg" "$(dirname "$0")/../../app/resources/$icon_name.svg"
 }
 check "the copied program's icon is its own, in a folder of its own ($icon_path)" icon_is_own
+check "the icons a program ended by force left are gone" [ ! -e "$XDG_RUNTIME_DIR/sonabar-icons-$gone" ]
 
 tray click "+12 dB"
 check "+12 dB clicked: it alone is checked" wait_until 5 submenu_is Sensitivity \
