@@ -5,11 +5,10 @@
 // words "-peak" and "-16bit", whatever spelling the user chose.
 #include "app/command_line.h"
 
-#include <charconv>
 #include <cstring>
 
+#include "app/settings.h"
 #include "audio/capture.h"
-#include "meter/gain.h"
 
 namespace {
 
@@ -66,27 +65,6 @@ const KnownOption* command_line_find(const char* name, size_t length, bool doubl
     return nullptr;
 }
 
-// A signed decimal: an optional sign, digits, and an optional fraction of
-// digits ("+12", "6.5", "-3"); nothing else, so that "1e9", "nan", "inf",
-// " 6" and "+1+2" are refused. The conversion does not depend on the locale.
-bool command_line_decimal(const char* text, double* value) {
-    const char* digits = text + (*text == '+' || *text == '-' ? 1 : 0);
-    const char* end = digits;
-    while (*end >= '0' && *end <= '9') ++end;
-    if (end == digits) return false;
-    if (*end == '.') {
-        const char* fraction = ++end;
-        while (*end >= '0' && *end <= '9') ++end;
-        if (end == fraction) return false;
-    }
-    if (*end != '\0') return false;
-    double magnitude = 0.0;
-    std::from_chars_result result = std::from_chars(digits, end, magnitude);
-    if (result.ec != std::errc() || result.ptr != end) return false;
-    *value = *text == '-' ? -magnitude : magnitude;
-    return true;
-}
-
 // Takes one option with its value (null when the argument has no "=");
 // 0, or 1 with the reason in `line->error`. `spelled` is the option as typed.
 int command_line_take(const KnownOption& known, const std::string& spelled, const char* value, CommandLine* line) {
@@ -130,19 +108,14 @@ int command_line_take(const KnownOption& known, const std::string& spelled, cons
                               value + "'";
                 return 1;
             }
+            line->listen_given = true;
             return 0;
         case OPT_GAIN: {
-            if (std::strcmp(value, "auto") == 0) {
-                line->gain_auto = true;
-                return 0;
-            }
-            double db = 0.0;
-            if (!command_line_decimal(value, &db) || db < GAIN_LOWEST_DB || db > GAIN_HIGHEST_DB) {
+            if (!settings_parse_gain(value, &line->gain_auto, &line->gain_db)) {
                 line->error = spelled + "= takes a number of dB from -20 to +40, or auto: '" + value + "'";
                 return 1;
             }
-            line->gain_auto = false;
-            line->gain_db = db;
+            line->gain_given = true;
             return 0;
         }
         case OPT_HELP:
@@ -225,8 +198,12 @@ const char* command_line_usage() {
            "  --version          show the version and exit\n"
            "\n"
            "The tray icon's menu switches the display options, what is recorded and the\n"
-           "sensitivity while the program runs. SIGINT (Ctrl-C), SIGTERM and SIGHUP end it\n"
-           "as Exit does, with the LEDs dark.\n"
+           "sensitivity while the program runs, and keeps each choice in the settings file\n"
+           "$XDG_CONFIG_HOME/sonabar/sonabar.conf (~/.config/sonabar/sonabar.conf), keys\n"
+           "16bit, peak, listen and gain, where the next run starts from; an option given\n"
+           "here wins over its key for this run. The menu's \"Start at login\" writes the\n"
+           "autostart entry $XDG_CONFIG_HOME/autostart/sonabar.desktop. SIGINT (Ctrl-C),\n"
+           "SIGTERM and SIGHUP end the program as Exit does, with the LEDs dark.\n"
            "\n"
            "Exit status:\n"
            "  0  after Exit from the menu, SIGTERM, SIGINT or SIGHUP\n"

@@ -81,6 +81,8 @@ start_tray() {
 tray() { "$PYTHON" "$ITEST_TOOLS/tray_menu.py" "$PRIVATE_DIR/items" "$@"; }
 # state_is ITEM STATE: the menu item's check mark as the tray host reads it (1, 0, or -1 for none).
 state_is() { [ "$(tray state "$1")" = "$2" ]; }
+# submenu_is LABEL ITEMS: the submenu's items as "label type state " each.
+submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
 
 # quiet FILE...: the program's stderr holds nothing but what the capture says
 # of its input (the line naming what it listens to, and in tests without an

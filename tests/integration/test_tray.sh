@@ -4,8 +4,9 @@
 # it. The program runs from a copy outside the build tree, and the icon the
 # item names is the program's own. Checks the item's title and its menu (the
 # design's four items, with the "Listen to" and "Sensitivity" submenus of
-# radio items before "Exit"), the check marks of "-peak" and of the menu
-# toggles, the radio items set by the command line and switched by a click,
+# radio items and "Start at login" before "Exit"), the check marks of "-peak"
+# and of the menu toggles, the radio items set by the command line and
+# switched by a click (what cannot apply is not written to the settings file),
 # the dark display and the new frame size after "16-bit", the About box (one
 # at a time; OK and Enter close it, Escape and the close box do not; the menu
 # and the tick go on while it is open), "Exit" while the About box is open,
@@ -20,16 +21,14 @@ about_windows_are() { [ "$(xdotool search --onlyvisible --name '^About$' 2>/dev/
 dialog_open() { xdotool search --onlyvisible --name '^Sonabar$' >/dev/null 2>&1; }
 press() { timeout 10 xdotool windowfocus --sync "$1" && xdotool key "$2"; }
 
-submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
-
 start_port tray
 log="$PRIVATE_DIR/tray.log"
 cp "$SONABAR" "$PRIVATE_DIR/sonabar-copy"
 SONABAR="$PRIVATE_DIR/sonabar-copy" start_sonabar tray -peak -gain=+3 -port="$PRIVATE_DIR/tray/parport0"
 wait_until 10 test -s "$PRIVATE_DIR/items" || log "the tray item did not register"
 check "the item's title is Sonabar" [ "$(tray title)" = Sonabar ]
-check "the menu: About, 16-bit, Peak, the two submenus, Exit; -peak checked Peak" \
-    [ "$(tray list | tr '\n' ' ')" = "About -1 16-bit 0 Peak 1 Listen to -1 Sensitivity -1 Exit -1 " ]
+check "the menu: About, 16-bit, Peak, the two submenus, Start at login, Exit; -peak checked Peak" \
+    [ "$(tray list | tr '\n' ' ')" = "About -1 16-bit 0 Peak 1 Listen to -1 Sensitivity -1 Start at login 0 Exit -1 " ]
 check "Listen to: two radio items, the sound input checked" \
     submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
 check "Sensitivity: the presets, -gain=+3 as an item of its own and checked, Automatic" \
@@ -52,6 +51,8 @@ tray click "What is playing"
 sleep 0.5
 check "What is playing without a sound server: the sound input stays checked" \
     submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
+check "... and is not written to the settings file, unlike Automatic" \
+    [ "$(cat "$XDG_CONFIG_HOME/sonabar/sonabar.conf")" = "$(printf '[Sonabar]\ngain=auto')" ]
 
 tray click Peak
 check "Peak clicked: unchecked" wait_until 5 state_is Peak 0

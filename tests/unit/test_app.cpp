@@ -252,11 +252,12 @@ TEST_F(AppTest, SixteenBitWritesTheDarkDisplayAndTheNextTickTheOtherSize) {
 }
 
 // The choices' commands among them: an entry that never started the choices
-// (the Windows edition) has no such items.
+// nor gave them a keeper (the Windows edition) has no such items.
 TEST_F(AppTest, UnknownCommandsDoNothing) {
     g_fake_loop_body = [] {
         fake_log_clear();
-        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_PLAYING, MENU_GAIN_AUTO})
+        for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_PLAYING, MENU_GAIN_AUTO,
+                            MENU_START_AT_LOGIN})
             app_command(id);
         EXPECT_EQ(fake_log_count(), 0);
         app_command(MENU_EXIT);
