@@ -6,8 +6,9 @@
 # stay), and the next run starts from them (16 LEDs on the port, the menu's
 # checks); an option on the command line wins for its run and is not
 # written. "Start at login" writes Sonabar's own autostart entry (valid, with
-# this program and its -port=) and deletes it, and hides and shows a user's
-# own entry without changing anything else. A bad value is told (the file
+# this program's path and its -port=, or its name when the PATH finds it) and
+# deletes it, and hides and shows a user's own entry without changing
+# anything else. A bad value is told (the file
 # named as the user knows it) and the other keys apply; a file that is no key
 # file gives the defaults and is set aside at the first change; a full disk
 # is told once and leaves the file whole.
@@ -65,14 +66,14 @@ check "first: ... byte for byte" cmp -s "$PRIVATE_DIR/users.desktop" "$entry"
 rm "$entry"
 check "first: Start at login with no entry" click "Start at login" 1
 check "first: ... writes Sonabar's own entry, with this program and its port" holds "$entry" \
-    "[Desktop Entry]\nType=Application\nName=Sonabar\nComment=Show the sound level on LEDs wired to the parallel port\nExec=$SONABAR -port=$PRIVATE_DIR/first/parport0\nIcon=sonabar\nTerminal=false\nX-Sonabar-Tray=true"
+    "[Desktop Entry]\nType=Application\nName=Sonabar\nComment=Show the sound level on LEDs wired to the parallel port\nExec=$(realpath "$SONABAR") -port=$PRIVATE_DIR/first/parport0\nIcon=sonabar\nTerminal=false\nX-Sonabar-Tray=true"
 check "first: ... which desktop-file-validate accepts" [ -z "$(desktop-file-validate "$entry" 2>&1)" ]
 check "first: Start at login off" click "Start at login" 0
 check "first: ... deletes Sonabar's own entry" [ ! -e "$entry" ]
 check "first: nothing on stderr" quiet "$PRIVATE_DIR/first.err"
 stop first
 
-run again
+PATH=$(dirname "$SONABAR"):$PATH run again
 sleep 0.5
 check "again: the port shows 16 LEDs" [ "$(frames kinds "$PRIVATE_DIR/again.log")" = 16 ]
 check "again: the menu's checks match the file" \
@@ -80,6 +81,9 @@ check "again: the menu's checks match the file" \
 check "again: listening to what is playing" submenu_is "Listen to" "Sound input radio 0 What is playing radio 1 "
 check "again: ... and says so" [ "$(told again 'sonabar: listening to what is playing through PipeWire')" = 1 ]
 check "again: Automatic" state_is Automatic 1
+check "again, found on the PATH: Start at login" click "Start at login" 1
+check "again: ... starts it by its name" grep -q -x "Exec=sonabar -port=$PRIVATE_DIR/again/parport0" "$entry"
+check "again: Start at login off" click "Start at login" 0
 stop again
 
 run option -gain=+6
