@@ -77,11 +77,13 @@ void app_command(uint32_t command) {
         case MENU_PEAK:
             app_toggle_check(MENU_PEAK);
             app_toggle_option(g_peak_mode);
+            choices_keep_display(MENU_PEAK);
             break;
         case MENU_SIXTEEN:
             app_toggle_check(MENU_SIXTEEN);
             app_toggle_option(g_sixteen_mode);
             frame_dark_display();
+            choices_keep_display(MENU_SIXTEEN);
             break;
         case MENU_LISTEN_INPUT:
             choices_listen(LISTEN_INPUT);
@@ -96,6 +98,9 @@ void app_command(uint32_t command) {
         case MENU_GAIN_AUTO:
         case MENU_GAIN_OWN:
             choices_gain(command);
+            break;
+        case MENU_START_AT_LOGIN:
+            choices_start_at_login();
             break;
         case MENU_ABOUT:
             // Tray commands still arrive while the box runs its own loop.
@@ -136,10 +141,10 @@ int app_run(const char* arguments) {
     }
 
     options_apply(arguments);
-    choices_apply();
 
     // Without a usable input device the program runs on with a dark display.
     capture_open();
+    choices_apply();
     capture_set_block_handler(analyse_block);
     capture_start();
 

@@ -2,12 +2,15 @@
 // choice of each, the radio items that show them, and what choosing an item
 // does. A radio item that GTK unchecked or checked by itself is put right
 // again from the choice, which is the authority, as the check marks of the
-// display options are.
+// display options are. A choice that changed is handed to the keeper, if
+// the entry gave one, with every choice as it now is; one that could not
+// apply is not.
 #include "app/choices.h"
 
 #include <cstdio>
-#include <cstring>
 
+#include "app/gain_option.h"
+#include "app/options.h"
 #include "app/shell.h"
 #include "audio/capture.h"
 #include "meter/frames.h"
@@ -35,6 +38,7 @@ uint32_t g_gain_command;
 bool g_own_gain;  // the command line's gain has an item of its own
 double g_own_db;
 char g_own_label[32];
+const ChoiceKeeper* g_keeper;
 
 void choices_check(const ChoiceItem* items, int count, uint32_t chosen) {
     for (int i = 0; i < count; ++i) {
@@ -51,17 +55,31 @@ void choices_check_all() {
 }
 
 // "+6 dB", "-3 dB", "+6.5 dB": a gain as the menu shows it, into `text`.
-void choices_gain_label(double db, char* text, int size) {
-    // Six decimals at most, without trailing zeros; a value that rounds to
-    // nothing shows without a sign.
-    char number[32];
-    std::snprintf(number, sizeof number, "%+.6f", db);
-    char* end = number + std::strlen(number);
-    while (end[-1] == '0') --end;
-    if (end[-1] == '.') --end;
-    *end = '\0';
-    const char* shown = std::strcmp(number + 1, "0") == 0 ? "0" : number;
-    std::snprintf(text, static_cast<size_t>(size), "%s dB", shown);
+void choices_gain_label(double db, char* text, size_t size) {
+    char number[24];
+    options_gain_text(db, number, sizeof number);
+    std::snprintf(text, size, "%s dB", number);
+}
+
+// The fixed gain of the checked item (an automatic one keeps its own).
+double choices_gain_db() {
+    for (const GainPreset& preset : GAIN_PRESETS) {
+        if (preset.command == g_gain_command) return preset.db;
+    }
+    return g_own_db;
+}
+
+void choices_keep(SettingKey key) {
+    if (g_keeper == nullptr) return;
+    Settings now = {g_sixteen_mode.load(std::memory_order_relaxed) != 0,
+                    g_peak_mode.load(std::memory_order_relaxed) != 0, g_listen, g_gain_command == MENU_GAIN_AUTO,
+                    choices_gain_db()};
+    g_keeper->keep(key, now);
+}
+
+void choices_check_login() {
+    if (g_keeper == nullptr) return;
+    shell_menu_set_state(MENU_START_AT_LOGIN, g_keeper->starts_at_login() ? MENU_CHECKED : MENU_UNCHECKED);
 }
 
 }  // namespace
@@ -94,7 +112,13 @@ void choices_start_gain(bool gain_auto, double gain_db) {
     gain_set_fixed(gain_db);
 }
 
-void choices_apply() { choices_check_all(); }
+void choices_apply() {
+    // The open capture may not hear what was chosen (what is playing, without
+    // a sound server or from an ALSA device): the choice follows what it hears.
+    if (g_listen_started && capture_listen(g_listen) != 0) g_listen = LISTEN_INPUT;
+    choices_check_all();
+    choices_check_login();
+}
 
 int choices_listen_items(ChoiceItem items[CHOICE_ITEMS_MAX]) {
     if (!g_listen_started) return 0;
@@ -129,6 +153,7 @@ void choices_listen(int32_t source) {
         frame_dark_display();
         // Another sound: the automatic sensitivity learns it afresh, without a flash.
         if (g_gain_command == MENU_GAIN_AUTO) gain_set_auto();
+        choices_keep(SETTING_LISTEN);
         return;
     }
     choices_check_all();
@@ -136,6 +161,7 @@ void choices_listen(int32_t source) {
 
 void choices_gain(uint32_t command) {
     if (!g_gain_started) return;
+    uint32_t before = g_gain_command;
     if (command == g_gain_command) {
         // Chosen again: nothing changes (the automatic sensitivity keeps what it has learnt).
     } else if (command == MENU_GAIN_AUTO) {
@@ -154,6 +180,17 @@ void choices_gain(uint32_t command) {
         }
     }
     choices_check_all();
+    if (g_gain_command != before) choices_keep(SETTING_GAIN);
+}
+
+void choices_keep_with(const ChoiceKeeper* keeper) { g_keeper = keeper; }
+
+void choices_keep_display(uint32_t command) { choices_keep(command == MENU_PEAK ? SETTING_PEAK : SETTING_SIXTEEN); }
+
+void choices_start_at_login() {
+    if (g_keeper == nullptr) return;
+    g_keeper->start_at_login(shell_menu_state(MENU_START_AT_LOGIN) != MENU_CHECKED);
+    choices_check_login();
 }
 
 void choices_describe(bool sixteen, const char* lost_cause, char* text, int size) {
@@ -179,4 +216,5 @@ void choices_reset() {
     g_own_gain = false;
     g_own_db = 0.0;
     g_own_label[0] = '\0';
+    g_keeper = nullptr;
 }

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/gain_option.h"
+#include "app/settings.h"
 #include "audio/capture.h"
 
 namespace {
@@ -108,19 +108,14 @@ int command_line_take(const KnownOption& known, const std::string& spelled, cons
                               value + "'";
                 return 1;
             }
+            line->listen_given = true;
             return 0;
         case OPT_GAIN: {
-            if (std::strcmp(value, "auto") == 0) {
-                line->gain_auto = true;
-                return 0;
-            }
-            double db = 0.0;
-            if (!options_gain_db(value, std::strlen(value), &db)) {
+            if (!settings_parse_gain(value, &line->gain_auto, &line->gain_db)) {
                 line->error = spelled + "= takes a number of dB from -20 to +40, or auto: '" + value + "'";
                 return 1;
             }
-            line->gain_auto = false;
-            line->gain_db = db;
+            line->gain_given = true;
             return 0;
         }
         case OPT_HELP:
@@ -217,8 +212,12 @@ const char* command_line_usage() {
            "  --version          show the version and exit\n"
            "\n"
            "The tray icon's menu switches the display options, what is recorded and the\n"
-           "sensitivity while the program runs. SIGINT (Ctrl-C), SIGTERM and SIGHUP end it\n"
-           "as Exit does, with the LEDs dark.\n"
+           "sensitivity while the program runs, and keeps each choice in the settings file\n"
+           "$XDG_CONFIG_HOME/sonabar/sonabar.conf (~/.config/sonabar/sonabar.conf), keys\n"
+           "16bit, peak, listen and gain, where the next run starts from; an option given\n"
+           "here wins over its key for this run. The menu's \"Start at login\" writes the\n"
+           "autostart entry $XDG_CONFIG_HOME/autostart/sonabar.desktop. SIGINT (Ctrl-C),\n"
+           "SIGTERM and SIGHUP end the program as Exit does, with the LEDs dark.\n"
            "\n"
            "Exit status:\n"
            "  0  after Exit from the menu, SIGTERM, SIGINT or SIGHUP\n"

@@ -21,8 +21,10 @@ struct CommandLine {
     bool preview;           // -preview: draw the LEDs in the terminal
     bool preview_edge;      // -preview=edge: the 16 LEDs behind edge-triggered latches
     int32_t listen;         // LISTEN_INPUT or LISTEN_PLAYING
+    bool listen_given;      // -listen= was given: it wins over the settings file
     bool gain_auto;         // -gain=auto
     double gain_db;         // -gain=N (0 unless given)
+    bool gain_given;        // -gain= was given: it wins over the settings file
     bool help;              // --help or -h
     bool version;           // --version
     std::string error;      // why the command line is unusable (parse result 1)

@@ -3,6 +3,7 @@
 // a word ends, so that a shortcut's quoted "-gain=+12" works as well.
 #include "app/gain_option.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,19 @@ bool options_gain_db(const char* text, size_t length, double* db) {
     if (!(value >= GAIN_LOWEST_DB && value <= GAIN_HIGHEST_DB)) return false;
     *db = value;
     return true;
+}
+
+void options_gain_text(double db, char* text, size_t size) {
+    // Whole millionths of a dB, written as integers: no locale's decimal point.
+    const double millionths = std::floor(std::fabs(db) * 1e6 + 0.5);
+    const unsigned long whole = static_cast<unsigned long>(millionths / 1e6);
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, "%06lu", static_cast<unsigned long>(millionths - whole * 1e6));
+    int digits = 6;
+    while (digits > 0 && fraction[digits - 1] == '0') --digits;
+    fraction[digits] = '\0';
+    const char* sign = millionths == 0 ? "" : db < 0 ? "-" : "+";
+    std::snprintf(text, size, "%s%lu%s%s", sign, whole, digits > 0 ? "." : "", fraction);
 }
 
 int options_start_gain(const char* arguments) {

@@ -14,6 +14,9 @@ constexpr int OPTIONS_REFUSED = 2;
 // an optional sign, digits and an optional fraction of digits ("+12", "6.5",
 // "-3"), from -20 to +40. True with `*db` set when they are.
 bool options_gain_db(const char* text, size_t length, double* db);
+// A gain in dB as it is written and shown: "+6", "-2.5", "0" (six decimals at
+// most; a value that rounds to nothing has no sign), whatever the locale.
+void options_gain_text(double db, char* text, size_t size);
 
 // Before start-up: the sensitivity from "-gain=", found anywhere in
 // `arguments` as a case-sensitive substring (the first one counts). Its value

@@ -76,7 +76,7 @@ struct MenuEntry {
 
 constexpr const char* SUBMENU_LABELS[] = {nullptr, "Listen to", "Sensitivity"};
 
-MenuEntry g_menu_entries[4 + 3 + 2 * CHOICE_ITEMS_MAX];  // the design's items, separators, choices
+MenuEntry g_menu_entries[5 + 3 + 2 * CHOICE_ITEMS_MAX];  // the design's items, Start at login, separators, choices
 int g_menu_entry_count;
 
 bool g_have_display;
@@ -321,8 +321,8 @@ void shell_tray_remove() {
     shell_remove_icons();
 }
 
-// The design's four items, with the two submenus of choices before "Exit",
-// and a separator between the groups.
+// The design's four items, with the two submenus of choices and "Start at
+// login" before "Exit", and a separator between the groups.
 int shell_menu_load() {
     ChoiceItem choices[CHOICE_ITEMS_MAX];
     g_menu_entry_count = 0;
@@ -334,6 +334,7 @@ int shell_menu_load() {
     shell_add_choices(choices, choices_listen_items(choices), PLACE_LISTEN);
     shell_add_choices(choices, choices_gain_items(choices), PLACE_SENSITIVITY);
     shell_add_separator();
+    shell_add_entry(MENU_START_AT_LOGIN, "Start at login", ENTRY_CHECK, PLACE_MENU);
     shell_add_entry(MENU_EXIT, "Exit", ENTRY_PLAIN, PLACE_MENU);
     if (!g_have_display) return 0;  // no tray: the states alone
     g_menu = gtk_menu_new();

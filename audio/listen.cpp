@@ -92,9 +92,13 @@ void capture_open() {
         g_path = PATH_PIPEWIRE;
     } else {
         g_path = PATH_ALSA;
-        if (g_device == nullptr && g_source.load(std::memory_order_relaxed) == LISTEN_PLAYING) {
-            tell("sonabar: what is playing cannot be heard without a PipeWire server; "
-                 "listening to the default input instead");
+        // ALSA has no "what is playing": the device named with -device= (whose
+        // line says so) or the default input instead.
+        if (g_source.load(std::memory_order_relaxed) == LISTEN_PLAYING) {
+            if (g_device == nullptr) {
+                tell("sonabar: what is playing cannot be heard without a PipeWire server; "
+                     "listening to the default input instead");
+            }
             g_source.store(LISTEN_INPUT, std::memory_order_relaxed);
         }
     }

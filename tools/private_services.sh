@@ -17,6 +17,9 @@ PRIVATE_MOUNTS=()
 PRIVATE_MISSING=${PRIVATE_MISSING:-77}  # exit code when a tool is not installed
 PRIVATE_DIR=$(mktemp -d "/tmp/sonabar-$PRIVATE_NAME.XXXXXX")
 chmod 0755 "$PRIVATE_DIR"
+# A configuration folder of its own: the user's settings file and autostart
+# entry neither steer these runs nor are written by them.
+export XDG_CONFIG_HOME="$PRIVATE_DIR/config"
 
 private_cleanup() {
     local pid mount

@@ -83,6 +83,8 @@ tray() { "$PYTHON" "$ITEST_TOOLS/tray_menu.py" "$PRIVATE_DIR/items" "$@"; }
 state_is() { [ "$(tray state "$1")" = "$2" ]; }
 # tip_is ICON TEXT: the item shows the icon ICON, and its title and its icon's description are TEXT.
 tip_is() { [ "$(tray tip)" = "$1|$2|$2" ]; }
+# submenu_is LABEL ITEMS: the submenu's items as "label type state " each.
+submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
 
 # quiet FILE...: the program's stderr holds nothing but what the capture says
 # of its input (the line naming what it listens to, and in tests without an

@@ -61,7 +61,9 @@ kill -CONT "$watcher"
 check "nothing on stderr" quiet "$PRIVATE_DIR/early.err" "$PRIVATE_DIR/running.err"
 
 # The tray library's connection to the bus arrives late: its first item misses
-# the watcher, and the program makes a new one.
+# the watcher, and the program makes a new one. It starts from the defaults
+# again, not from the choices the run before kept.
+rm -f "$XDG_CONFIG_HOME/sonabar/sonabar.conf"
 start_port late
 log="$PRIVATE_DIR/late.log"
 : >"$PRIVATE_DIR/items"

@@ -3,12 +3,14 @@
 # StatusNotifierWatcher; the menu is driven over D-Bus as a tray host drives
 # it. The program runs from a copy outside the build tree, and the icons the
 # item names are the program's own, in a folder of its own that is gone after
-# it ends (and those of programs ended by force are gone when it starts). Checks the item's tip while no sound comes (no audio server here),
-# its menu (the design's four items, with the "Listen to" and "Sensitivity"
-# submenus of radio items before "Exit", separators between the groups), the
-# check marks of "-peak" and of the menu toggles, the radio items set by the
-# command line and switched by a click, the dark display and the new frame
-# size after "16-bit", the About box (one at a time, the program's icon on its
+# it ends (and those of programs ended by force are gone when it starts).
+# Checks the item's tip while no sound comes (no audio server here), its menu
+# (the design's four items, with the "Listen to" and "Sensitivity" submenus of
+# radio items and "Start at login" before "Exit", separators between the
+# groups), the check marks of "-peak" and of the menu toggles, the radio items
+# set by the command line and switched by a click (what cannot apply is not
+# written to the settings file), the dark display and the new frame size
+# after "16-bit", the About box (one at a time, the program's icon on its
 # window; OK, Enter, Escape and the close button close it; the menu and the
 # tick go on while it is open), "Exit" while the About box is open, and the
 # start-up failure dialog, closed by its close button, with its exit code.
@@ -21,8 +23,6 @@ export XDG_RUNTIME_DIR="$PRIVATE_DIR"  # no audio server: the display stays dark
 about_windows_are() { [ "$(xdotool search --onlyvisible --name '^About$' 2>/dev/null | wc -l)" = "$1" ]; }
 dialog_open() { xdotool search --onlyvisible --name '^Sonabar$' >/dev/null 2>&1; }
 press() { timeout 10 xdotool windowfocus --sync "$1" && xdotool key "$2"; }
-
-submenu_is() { [ "$(tray list "$1" | tr '\n' ' ')" = "$2" ]; }
 
 start_port tray
 log="$PRIVATE_DIR/tray.log"
@@ -38,8 +38,8 @@ no_sound_told() {
     [[ "$(tray tip)" =~ ^sonabar-no-sound\|(Sonabar: no sound \(.+\))\|(.+)$ ]] && [ "${BASH_REMATCH[1]}" = "${BASH_REMATCH[2]}" ]
 }
 check "no sound (no audio server): the greyed icon, the tip says why" wait_until 5 no_sound_told
-check "the menu: About, 16-bit, Peak, the two submenus, Exit, separated; -peak checked Peak" \
-    [ "$(tray list | tr '\n' ' ')" = "About -1 --- -1 16-bit 0 Peak 1 --- -1 Listen to -1 Sensitivity -1 --- -1 Exit -1 " ]
+check "the menu: About, 16-bit, Peak, the two submenus, Start at login, Exit, separated; -peak checked Peak" \
+    [ "$(tray list | tr '\n' ' ')" = "About -1 --- -1 16-bit 0 Peak 1 --- -1 Listen to -1 Sensitivity -1 --- -1 Start at login 0 Exit -1 " ]
 check "Listen to: two radio items, the sound input checked" \
     submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
 check "Sensitivity: the presets, -gain=+3 as an item of its own and checked, Automatic" \
@@ -66,6 +66,8 @@ tray click "What is playing"
 sleep 0.5
 check "What is playing without a sound server: the sound input stays checked" \
     submenu_is "Listen to" "Sound input radio 1 What is playing radio 0 "
+check "... and is not written to the settings file, unlike Automatic" \
+    [ "$(cat "$XDG_CONFIG_HOME/sonabar/sonabar.conf")" = "$(printf '[Sonabar]\ngain=auto')" ]
 
 tray click Peak
 check "Peak clicked: unchecked" wait_until 5 state_is Peak 0

@@ -24,6 +24,7 @@ from 3 to 1, the lower one when it goes from 3 to 2.
   port_frames.py dark_writes LOG FROM WITHIN       prints how many dark displays (control 0, then
                                                    data 0) were written within WITHIN s of FROM
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
+  port_frames.py kinds LOG                         prints the kinds of the frames shown (8, 16)
   port_frames.py intervals LOG FROM TO             prints the median, 99th percentile and longest
                                                    interval between frames from FROM to TO (ms),
                                                    and the number of intervals
@@ -167,6 +168,8 @@ def main():
         print("%.3f %.3f %.3f %d" % (gaps[len(gaps) // 2], gaps[int(len(gaps) * 0.99)], gaps[-1], len(gaps)))
     elif command == "count":
         print(sum(1 for e in entries if e[1] == sys.argv[3]))
+    elif command == "kinds":
+        print(" ".join(str(kind) for kind in sorted({k for _, k, _ in shown})))
     else:
         fail("unknown command " + command)
 

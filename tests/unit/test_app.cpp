@@ -255,7 +255,8 @@ TEST_F(AppTest, SixteenBitWritesTheDarkDisplayAndTheNextTickTheOtherSize) {
 }
 
 // The choices' commands among them: a choice that was never started has no
-// such items (the Windows edition starts the sensitivity alone).
+// such items (the Windows edition starts the sensitivity alone), and without
+// a keeper (the Windows edition) there is no "Start at login".
 TEST_F(AppTest, UnknownCommandsDoNothing) {
     for (bool gain_started : {false, true}) {
         SetUp();
@@ -263,7 +264,7 @@ TEST_F(AppTest, UnknownCommandsDoNothing) {
         g_fake_loop_body = [gain_started] {
             fake_log_clear();
             for (uint32_t id : {0u, 40004u, 40005u, 40009u, 0x10000u + MENU_EXIT, MENU_LISTEN_INPUT,
-                                MENU_LISTEN_PLAYING, gain_started ? 0u : MENU_GAIN_AUTO})
+                                MENU_LISTEN_PLAYING, MENU_START_AT_LOGIN, gain_started ? 0u : MENU_GAIN_AUTO})
                 app_command(id);
             EXPECT_EQ(fake_log_count(), 0);
             app_command(MENU_EXIT);
