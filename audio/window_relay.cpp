@@ -10,13 +10,15 @@
 // and one ring further on it would write over the very positions being copied.
 // So before it stores a delivery it announces how far the delivery goes
 // (g_claimed), and it stores every sample with release order: a copy that read
-// any sample of that delivery (each with acquire order) reads the announcement
-// too. After its copy, the tick reads the announcement; if the recording side
-// may have come within reach of the window's positions, the copy is thrown
-// away and made again from the newest number. Otherwise it holds exactly the
-// samples the number named, in order. The ring is made big enough that a
-// retry would need 7,168 samples delivered during one copy of 1,024, which
-// does not happen; the check is what makes the copy sound, not the size.
+// any sample of that delivery (each with acquire order) then reads that
+// announcement or a later one. After its copy, the tick reads the
+// announcement; if the recording side may have come within reach of the
+// window's positions, the copy is thrown away and made again from the newest
+// number (three tries, then the next tick takes the newest). Otherwise it
+// holds exactly the samples the number named, in order. The ring is made big
+// enough that a retry needs 7,168 samples delivered during one copy of 1,024,
+// a tick held up for over 150 ms; the check is what makes the copy sound, not
+// the size.
 //
 // Every value the two sides share is an atomic, the samples too (on x86 these
 // are plain moves, acquire and release included), so there is no data race at
