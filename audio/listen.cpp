@@ -1,17 +1,17 @@
 // The Linux edition's capture: what the spine opens, starts, stops and closes
-// to hear sound, and the hand-over of every completed block to the block
+// to hear sound, and the hand-over of the newest sound to the block
 // handler. It records through the desktop's PipeWire server whenever one
 // answers (the default input, or what the default output plays, following
 // the desktop as the user switches), through ALSA's "default" device when
 // none does, and through the ALSA device the user named with -device=.
-// Samples arrive on the recording thread and go into the block relay. The
-// handler is called on the tick's thread, at the start of the first tick
-// after a block is complete, with the newest one (older ones are overwritten,
-// so a slow handler never lags the sound): the LEDs change only at a tick
-// anyway, so this is as soon as the block can be seen, it wakes no thread of
-// its own per block, and the recording thread - a sound server's real-time
+// Samples arrive on the recording thread and go into the window relay. The
+// handler is called on the tick's thread, at the start of each tick after a
+// delivery, with a window of the newest 1,024 samples, ending at the last one
+// delivered (so a slow handler never lags the sound): the LEDs change only at
+// a tick, so this is as soon as the sound can be seen, it wakes no thread of
+// its own per delivery, and the recording thread - a sound server's real-time
 // thread - only copies and never waits for the analysis. When the input is
-// lost a silent block is handed over first, so the LEDs fall to dark by their
+// lost a silent window is handed over first, so the LEDs fall to dark by their
 // own ballistics instead of holding a level that no longer reflects any
 // sound; the way of recording gets it back by itself. The user hears of each
 // change once, on stderr: the path taken at start-up, the sound lost (with its
@@ -22,7 +22,7 @@
 
 #include "base/shared_text.h"
 #include "base/tell.h"
-#include "audio/block_relay.h"
+#include "audio/window_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
 #include "audio/sound_input.h"
@@ -146,24 +146,19 @@ int32_t capture_listen(int32_t source) {
     return 0;
 }
 
-// The tick's thread: silence first when asked for, then the newest block.
+// The tick's thread: silence first when asked for, else the newest window.
 void capture_tick() {
-    while (WaveHeader* block = relay_take()) {
-        BlockHandler handler = g_block_handler.load(std::memory_order_relaxed);
-        if (handler != nullptr) handler(block);
-    }
+    WaveHeader* window = relay_take();
+    BlockHandler handler = g_block_handler.load(std::memory_order_relaxed);
+    if (window != nullptr && handler != nullptr) handler(window);
 }
 
 void listen_samples(const int16_t* samples, uint32_t count) { relay_append(samples, count); }
 
-void listen_gap() { relay_restart_block(); }
+void listen_gap() { relay_restart(); }
 
-// What the recording thread left half-done is dropped, and a silent block
-// tells the display.
-void listen_silence() {
-    relay_restart_block();
-    relay_request_silence();
-}
+// A silent window tells the display; what came before is never shown after it.
+void listen_silence() { relay_request_silence(); }
 
 void listen_lost(const char* cause) {
     listen_silence();

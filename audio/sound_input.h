@@ -29,7 +29,7 @@ void alsa_stop();
 // What the ways of recording call, from their own threads (audio/listen.cpp).
 // Samples as they come, in any number.
 void listen_samples(const int16_t* samples, uint32_t count);
-// A gap in the sound (an overrun, a new stream): the part-filled block is dropped.
+// A gap in the sound (an overrun, a new stream): no window spans it.
 void listen_gap();
 // No sound comes for now (the stream is moving to another input, say).
 void listen_silence();

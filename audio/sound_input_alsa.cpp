@@ -2,12 +2,13 @@
 // when no PipeWire server answers (a desktop with another sound server, or
 // none). One thread owns the device: it opens it (16-bit mono at 44,100 Hz,
 // converted by ALSA where the device records otherwise), waits for sound with
-// poll, reads whatever is there and hands it on. An overrun restarts the
-// stream and the block being filled; a device that fails, or whose stream
-// keeps restarting with nothing to read (a sound server behind it has gone),
-// is closed and opened again every half second until it records again. The
-// device is non-blocking and every wait has a time-out next to a wake-up
-// descriptor, so stopping never waits for a device or a server.
+// poll, reads whatever is there (a period, as a rule) and hands it on. An
+// overrun restarts the stream and tells of the gap; a device that fails, or
+// whose stream keeps restarting with nothing to read (a sound server behind
+// it has gone), is closed and opened again every half second until it
+// records again. The device is non-blocking and every wait has a time-out
+// next to a wake-up descriptor, so stopping never waits for a device or a
+// server.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <pthread.h>
@@ -105,7 +106,7 @@ void alsa_close() {
     g_pcm = nullptr;
 }
 
-// An overrun or a suspend: restart, and refill the block from its start. A
+// An overrun or a suspend: restart, and tell of the gap in the sound. A
 // stream that keeps restarting without a frame read has lost what feeds it.
 bool alsa_recover(int error) {
     if (++g_restarts <= LOST_AFTER_RESTARTS && snd_pcm_recover(g_pcm, error, 1) == 0 &&

@@ -4,14 +4,15 @@
 // server's session manager links it and moves it when the user picks another
 // default, so following the desktop costs nothing here. Samples are taken on
 // the library's real-time data thread (the server's own delivery: no thread of
-// ours wakes per quantum) and only copied into the block relay there.
+// ours wakes per quantum) and only copied into the window relay there.
 // Everything else runs on the library's loop thread: the stream's state, the
 // server's errors, and a retry timer that connects again, every half second,
 // after the server went away. The stream asks for the graph's usual quantum
-// (1,024 frames at 48 kHz, 21.3 ms) rather than the block's length: a block is
-// complete only when the delivery holding its last sample arrives, so a
-// shorter quantum brings the LEDs closer to the sound, and asking for no less
-// than the usual one keeps the desktop's sound from working harder for us.
+// (1,024 frames at 48 kHz, 21.3 ms): sound reaches the LEDs at the tick after
+// the delivery that holds it, so a shorter quantum would bring them closer to
+// the sound, but asking for no less than the usual one keeps the desktop's
+// sound from working harder for us (where the graph runs a shorter one
+// anyway, its deliveries are followed as they come).
 // The library's calls only queue messages to the server and never wait for an
 // answer here (but for the connect check, which gives up after a second), so a
 // server that has stalled cannot hold up any thread of the program.

@@ -2,8 +2,8 @@
 // Windows edition's capture ring and wave input device use it as the
 // platform's wave header record (the same shape and field names, 32 bytes on
 // 32-bit Windows, 48 on 64-bit, so the device hands the very same record to
-// the system); the Linux edition's block relay fills in just the buffer and
-// its length.
+// the system); the Linux edition's window relay fills in just the buffer and
+// its length (the 1,024 samples of a window).
 #pragma once
 #include <cstdint>
 
@@ -25,6 +25,6 @@ constexpr uint32_t WHDR_DONE = 0x01;
 constexpr uint32_t WHDR_PREPARED = 0x02;
 constexpr uint32_t WHDR_INQUEUE = 0x10;
 
-// The block handler the capture worker calls for each completed block; its
-// result is ignored.
+// The block handler the capture calls for each block it hands over; its result
+// is ignored.
 typedef int32_t (*BlockHandler)(WaveHeader* header);

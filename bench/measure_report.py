@@ -1,14 +1,22 @@
 #!/usr/bin/python3
 """Turns the logs of scripts/measure into the figures of docs/performance.md.
 
-  measure_report.py latency BURSTS_LOG PORT_LOG     onset at the sink -> first lit frame
+  measure_report.py latency BURSTS_LOG PORT_LOG PEER_LOG FIGURES
+                                                    onset at the sink -> first lit frame, and
+                                                    -> cava's first frame with a bar past 1/8
   measure_report.py ticks PORT_LOG COUNT            intervals between COUNT frames
   measure_report.py sample PID...                   one line per thread of each program:
                                                     "pid tid name run_ns utime+stime_ticks wake-ups
                                                      preemptions time"
-  measure_report.py cpu BEFORE AFTER NAME...        CPU per second of running, per program and thread
+  measure_report.py cpu BEFORE AFTER FIGURES NAME...
+                                                    CPU per second of running, per program and thread
   measure_report.py allocations LOG SECONDS         allocations per thread between the two dumps
+  measure_report.py summary FIGURES                 the one line that sums the run up
+
+FIGURES is a file of "name value" lines that latency and cpu add to and
+summary reads.
 """
+import bisect
 import os
 import statistics
 import time
@@ -29,32 +37,59 @@ def ms(seconds):
     return "%.1f ms" % (seconds * 1000)
 
 
-def latency(bursts_log, port_log):
+def onset_delays(onsets, shown, lit):
+    """For each onset: the time from it to the first frame at or after it that
+    is lit; None when the last frame before it was not dark, or when no frame
+    was lit within a second."""
+    times = [t for t, _ in shown]
+    delays = []
+    for onset in onsets:
+        at = bisect.bisect_left(times, onset)
+        first = next((t for t, value in shown[at:] if lit(value)), None)
+        dark_before = at == 0 or not lit(shown[at - 1][1])
+        delays.append(first - onset if dark_before and first is not None and first - onset <= 1.0 else None)
+    return delays
+
+
+def add_figures(path, **figures):
+    with open(path, "a") as f:
+        for name, value in figures.items():
+            f.write("%s %.6f\n" % (name, value))
+
+
+def latency(bursts_log, port_log, peer_log, figures):
     onsets = []
     with open(bursts_log) as f:
         for line in f:
             _, _, handoff, delay = line.split()
             onsets.append((float(handoff), float(delay)))
     shown = [(t, count) for t, kind, count in port_frames.frames(port_frames.read_log(port_log)) if kind == 16]
-    at_sink, from_handoff, skipped = [], [], 0
-    for handoff, delay in onsets:
-        sink = handoff + delay
-        before = [count for t, count in shown if t < sink]
-        first = next((t for t, count in shown if t >= sink and count > 0), None)
-        if first is None or (before and before[-1] != 0) or first - sink > 1.0:
-            skipped += 1  # the display was not dark at the onset, or nothing showed it
-            continue
-        at_sink.append(first - sink)
-        from_handoff.append(first - handoff)
+    delays = onset_delays([h + d for h, d in onsets], shown, lambda count: count > 0)
+    at_sink = [a for a in delays if a is not None]
+    from_handoff = [a + d for a, (_, d) in zip(delays, onsets) if a is not None]
+    # cava's frames: "SECONDS LARGEST_BAR", the bars 16-bit; lit past 1/8 of full scale.
+    with open(peer_log) as f:
+        peer = [(float(t), int(bar)) for t, bar in (line.split() for line in f)]
+    peer_at_sink = [a for a in onset_delays([h + d for h, d in onsets], peer, lambda bar: bar * 8 > 65535)
+                    if a is not None]
     print("\n## Latency: onset of a tone burst to the first frame that lights an LED")
-    print("%d bursts, %d measured (%d skipped)" % (len(onsets), len(at_sink), skipped))
-    print("| from | median | mean | p99 | max | min |")
+    print("%d bursts; measured: Sonabar %d, cava %d (a burst is skipped when the display was not dark at "
+          "its onset or nothing showed it within a second)" % (len(onsets), len(at_sink), len(peer_at_sink)))
+    print("| program, from | median | mean | p99 | max | min |")
     print("|---|---|---|---|---|---|")
-    for name, values in (("the onset's time at the sink (hand-over + the delay the server reported)", at_sink),
-                         ("the hand-over of the onset to the server (includes the player's buffer)", from_handoff)):
+    for name, values in (("Sonabar (first lit LED), from the onset's time at the sink "
+                          "(hand-over + the delay the server reported)", at_sink),
+                         ("Sonabar, from the hand-over of the onset to the server (includes the player's buffer)",
+                          from_handoff),
+                         ("cava (first frame with a bar past 1/8 of full scale), from the onset's time at the sink",
+                          peer_at_sink)):
         print("| %s | %s | %s | %s | %s | %s |" % (name, ms(statistics.median(values)), ms(statistics.mean(values)),
                                                   ms(quantile(values, 0.99)), ms(max(values)), ms(min(values))))
     print("server-reported delay at hand-over: median %s" % ms(statistics.median(d for _, d in onsets)))
+    ratio = statistics.median(at_sink) / statistics.median(peer_at_sink)
+    print("Sonabar / cava, medians: %.2f (target at most 0.6)" % ratio)
+    add_figures(figures, latency_median=statistics.median(at_sink) * 1000,
+                latency_p99=quantile(at_sink, 0.99) * 1000, cava_median=statistics.median(peer_at_sink) * 1000)
 
 
 def ticks(port_log, count):
@@ -113,7 +148,7 @@ def read_sample(path):
     return out
 
 
-def cpu(before_path, after_path, names):
+def cpu(before_path, after_path, figures, names):
     before, after = read_sample(before_path), read_sample(after_path)
     pids = []
     for key in before:
@@ -143,8 +178,9 @@ def cpu(before_path, after_path, names):
             name, totals[name], total_wakes / seconds, total_preempted / seconds,
             total_ticks * 1000.0 / CLOCK_TICKS / seconds))
     if {"sonabar", "cava", "reference"} <= set(totals):
-        print("\nSonabar / cava = %.3f (target at most 0.20); Sonabar / reference = %.2f (target at most 1.8)"
+        print("\nSonabar / cava = %.3f (target at most 0.30); Sonabar / reference = %.2f"
               % (totals["sonabar"] / totals["cava"], totals["sonabar"] / totals["reference"]))
+        add_figures(figures, cpu_ratio=totals["sonabar"] / totals["cava"])
 
 
 def allocations(log, seconds):
@@ -165,18 +201,26 @@ def allocations(log, seconds):
     print("total allocations between the dumps: %d (threads not listed never allocated)" % total)
 
 
+def summary(figures):
+    values = dict((name, float(value)) for name, value in (line.split() for line in open(figures)))
+    print("\nsummary: latency median %.1f ms, p99 %.1f ms; cava median %.1f ms; CPU Sonabar/cava %.3f" % (
+        values["latency_median"], values["latency_p99"], values["cava_median"], values["cpu_ratio"]))
+
+
 def main():
     command = sys.argv[1]
     if command == "latency":
-        latency(sys.argv[2], sys.argv[3])
+        latency(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5])
     elif command == "ticks":
         ticks(sys.argv[2], int(sys.argv[3]))
     elif command == "sample":
         sample(sys.argv[2:])
     elif command == "cpu":
-        cpu(sys.argv[2], sys.argv[3], sys.argv[4:])
+        cpu(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
     elif command == "allocations":
         allocations(sys.argv[2], sys.argv[3])
+    elif command == "summary":
+        summary(sys.argv[2])
     else:
         sys.exit("unknown command " + command)
 

@@ -1,9 +1,9 @@
-// The Linux edition's capture: the block relay (blocks made from any pieces,
-// the newest winning, silence first, nothing torn between real threads), the
-// lost cause's text shared between threads, and the capture over a scripted
-// sound input (the path taken and told, blocks handed over on the tick, a
-// lost input falling silent and coming back, told on stderr and to the tray,
-// switching what is heard).
+// The Linux edition's capture: the window relay (the newest 1,024 samples
+// whatever the delivery sizes, contiguous sound only, silence first, nothing
+// torn between real threads), the lost cause's text shared between threads,
+// and the capture over a scripted sound input (the path taken and told,
+// windows handed over on the tick, a lost input falling silent and coming
+// back, told on stderr and to the tray, switching what is heard).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,102 +11,130 @@
 #include <thread>
 #include <vector>
 
-#include "audio/block_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
 #include "audio/sound_input.h"
+#include "audio/window_relay.h"
 #include "base/shared_text.h"
 #include "tests/fakes/fake_sound_input.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
+constexpr uint32_t WINDOW = RELAY_WINDOW_SAMPLES;
 
-// Appends one block whose every sample is `value`, in pieces of `piece`.
-void append_block(int16_t value, uint32_t piece) {
-    std::vector<int16_t> samples(RELAY_BLOCK_SAMPLES, value);
-    for (uint32_t at = 0; at < RELAY_BLOCK_SAMPLES; at += piece) {
-        uint32_t count = RELAY_BLOCK_SAMPLES - at < piece ? RELAY_BLOCK_SAMPLES - at : piece;
-        relay_append(samples.data() + at, count);
+// Sample number n of a ramp that runs through every value but 0, the silent one.
+int16_t ramp(uint32_t n) { return static_cast<int16_t>(n % 65535 + 1); }
+
+// Appends the ramp's samples from..to (not included) in deliveries of `size`.
+void deliver(uint32_t from, uint32_t to, uint32_t size) {
+    std::vector<int16_t> samples(size);
+    for (uint32_t at = from; at < to; at += size) {
+        uint32_t count = to - at < size ? to - at : size;
+        for (uint32_t i = 0; i < count; ++i) samples[i] = ramp(at + i);
+        relay_append(samples.data(), count);
     }
 }
 
-int16_t first_sample(const WaveHeader* h) { return reinterpret_cast<const int16_t*>(h->lpData)[0]; }
+const int16_t* samples_of(const WaveHeader* h) { return reinterpret_cast<const int16_t*>(h->lpData); }
 
-bool uniform(const WaveHeader* h) {
-    const int16_t* s = reinterpret_cast<const int16_t*>(h->lpData);
-    for (uint32_t i = 1; i < RELAY_BLOCK_SAMPLES; ++i) {
-        if (s[i] != s[0]) return false;
+// The window is the whole buffer, and holds the ramp's samples end-1024..end.
+bool holds_ramp_to(const WaveHeader* h, uint32_t end) {
+    if (h == nullptr || h->dwBufferLength != 2 * WINDOW) return false;
+    for (uint32_t i = 0; i < WINDOW; ++i) {
+        if (samples_of(h)[i] != ramp(end - WINDOW + i)) return false;
     }
-    return h->dwBufferLength == 2 * RELAY_BLOCK_SAMPLES;
+    return true;
 }
 
-TEST(BlockRelay, MakesBlocksFromAnyPiecesLetsTheNewestWinAndPutsSilenceFirst) {
-    relay_reset();
-    EXPECT_EQ(relay_take(), nullptr);
-    append_block(7, 1000);                // 1,000 + 1,000 + 48
-    ASSERT_NE(relay_take(), nullptr);
-    EXPECT_EQ(relay_take(), nullptr);     // taken once only
-    int16_t half[RELAY_BLOCK_SAMPLES / 2] = {};
-    relay_append(half, RELAY_BLOCK_SAMPLES / 2);
-    EXPECT_EQ(relay_take(), nullptr);     // not a block yet
-    relay_restart_block();                // the half block is dropped ...
-    for (int16_t v : {1, 2, 3}) append_block(v, 941);
-    WaveHeader* newest = relay_take();    // ... and three blocks later only the third is there
-    ASSERT_NE(newest, nullptr);
-    EXPECT_TRUE(uniform(newest));
-    EXPECT_EQ(first_sample(newest), 3);
-    EXPECT_EQ(relay_take(), nullptr);
-    append_block(4, RELAY_BLOCK_SAMPLES);
-    relay_request_silence();              // a block recorded before the request is not shown after it
-    WaveHeader* silent = relay_take();
-    ASSERT_NE(silent, nullptr);
-    EXPECT_TRUE(uniform(silent));
-    EXPECT_EQ(first_sample(silent), 0);
-    EXPECT_EQ(relay_take(), nullptr);
-    append_block(5, 300);
-    EXPECT_EQ(first_sample(relay_take()), 5);
+bool silent(const WaveHeader* h) {
+    if (h == nullptr || h->dwBufferLength != 2 * WINDOW) return false;
+    for (uint32_t i = 0; i < WINDOW; ++i) {
+        if (samples_of(h)[i] != 0) return false;
+    }
+    return true;
 }
 
-// For the thread sanitizer above all: a recording thread and a reading thread
-// flat out, with silence requested from a third; every block read is whole
-// and newer than the one before.
-TEST(BlockRelay, NoBlockIsTornOrOutOfOrderBetweenThreads) {
+TEST(WindowRelay, TheNewestContiguousWindowWhateverTheDeliverySizesSilenceFirst) {
+    for (uint32_t size : {1u, 940u, 1024u, 4096u}) {
+        SCOPED_TRACE(size);
+        relay_reset();
+        uint32_t end = WINDOW - 1;
+        deliver(0, end, size);
+        EXPECT_EQ(relay_take(), nullptr);  // a sample short of a window
+        for (uint32_t more : {1u, size, 3 * size + 5, 9000u}) {
+            deliver(end, end + more, size);
+            end += more;
+            EXPECT_TRUE(holds_ramp_to(relay_take(), end)) << "after " << end;
+            EXPECT_EQ(relay_take(), nullptr);  // nothing new since
+        }
+        relay_restart();  // a gap: the next window holds sound after it only
+        deliver(end, end + WINDOW - 1, size);
+        EXPECT_EQ(relay_take(), nullptr);
+        deliver(end + WINDOW - 1, end + WINDOW, size);
+        EXPECT_TRUE(holds_ramp_to(relay_take(), end + WINDOW));
+        end += WINDOW;
+        deliver(end, end + 3000, size);
+        relay_request_silence();  // from another thread, say: silence first, nothing before it after it
+        EXPECT_TRUE(silent(relay_take()));
+        EXPECT_EQ(relay_take(), nullptr);
+        deliver(end + 3000, end + 3000 + WINDOW, size);
+        EXPECT_TRUE(holds_ramp_to(relay_take(), end + 3000 + WINDOW));
+    }
+}
+
+// For the thread sanitizer above all: a recording thread delivering odd sizes
+// flat out (going round the ring again and again, now and then over a window
+// being copied), a tick taking windows flat out, and silence requested from a
+// third thread. Every window taken is silent, or 1,024 samples of the ramp in
+// order, ending at a sample delivered by the time of the take, at or after the
+// last delivery done before it, and later than the window before.
+TEST(WindowRelay, NoWindowIsTornStaleOrOutOfOrderBetweenThreads) {
     relay_reset();
-    constexpr int BLOCKS = 5000;
+    constexpr uint32_t SIZES[] = {1, 940, 1024, 4096, 97, 2500}, LARGEST = 4096;
+    constexpr int WINDOWS = 5000;
+    const auto hang_guard = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::atomic<uint32_t> delivered{0};
     std::atomic<bool> done{false};
     std::thread recorder([&] {
-        for (int b = 1; b <= BLOCKS; ++b) {
-            append_block(static_cast<int16_t>(b), 97 + b % 900);
-            std::this_thread::yield();
+        for (uint32_t at = 0, i = 0; !done.load(); at += SIZES[i++ % 6]) {
+            deliver(at, at + SIZES[i % 6], SIZES[i % 6]);
+            delivered.store(at + SIZES[i % 6]);
         }
-        done.store(true);
     });
     std::thread silencer([&] {
-        for (int i = 0; i < 10 && !done.load(); ++i) {
+        while (!done.load()) {
             relay_request_silence();
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    int last = 0, taken = 0;
-    bool torn = false, backwards = false;
-    while (!done.load() || relay_take() != nullptr) {
+    int windows = 0, silences = 0, wrong = 0;
+    uint32_t last_end = 0;
+    while ((windows < WINDOWS || silences == 0) && std::chrono::steady_clock::now() < hang_guard) {
+        uint32_t before = delivered.load();
         WaveHeader* h = relay_take();
-        if (h == nullptr) {
-            std::this_thread::yield();
+        uint32_t after = delivered.load();
+        if (h == nullptr) continue;
+        if (silent(h)) {
+            ++silences;
             continue;
         }
-        torn = torn || !uniform(h);
-        if (first_sample(h) == 0) continue;  // a silent block
-        backwards = backwards || first_sample(h) <= last;
-        last = first_sample(h);
-        ++taken;
+        ++windows;
+        // Where the window starts, from its first sample: the ramp repeats every
+        // 65,535 samples, and the span the window can lie in is far shorter.
+        uint32_t lowest = before > WINDOW ? before - WINDOW : 0;
+        if (after + LARGEST - lowest >= 65535) continue;
+        uint16_t first = static_cast<uint16_t>(samples_of(h)[0]);
+        uint32_t end = lowest + (first + 65535u - static_cast<uint16_t>(ramp(lowest))) % 65535u + WINDOW;
+        if (!holds_ramp_to(h, end) || end < before || end > after + LARGEST || end <= last_end) ++wrong;
+        last_end = end;
     }
+    done.store(true);
     recorder.join();
     silencer.join();
-    EXPECT_FALSE(torn);
-    EXPECT_FALSE(backwards);
-    EXPECT_GT(taken, 0);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(windows, WINDOWS);
+    EXPECT_GT(silences, 0);
 }
 
 // The lost cause handed to the UI thread: every read that is kept is one of
@@ -137,10 +165,10 @@ TEST(SharedText, AReadThatIsKeptIsNeverTorn) {
     EXPECT_FALSE(torn);
 }
 
-std::vector<int16_t> g_seen;  // the first sample of every block the handler got
+std::vector<int16_t> g_seen;  // the last sample of every window the handler got
 
 int32_t record_block(WaveHeader* header) {
-    g_seen.push_back(first_sample(header));
+    g_seen.push_back(samples_of(header)[WINDOW - 1]);
     return 1;
 }
 
@@ -188,17 +216,22 @@ TEST(Listen, TakesThePipeWireServerWhenOneAnswersAndSaysWhich) {
     }
 }
 
-TEST(Listen, BlocksReachTheHandlerOnTheTickSilenceFirstWhenTheInputIsLostOrSwitched) {
+TEST(Listen, WindowsReachTheHandlerOnTheTickSilenceFirstWhenTheInputIsLostOrSwitched) {
     start(nullptr, true, LISTEN_INPUT);
-    int16_t piece[RELAY_BLOCK_SAMPLES];
+    int16_t piece[WINDOW];
     for (int16_t& s : piece) s = 9;
-    listen_samples(piece, RELAY_BLOCK_SAMPLES / 2);
+    listen_samples(piece, WINDOW - 1);
     capture_tick();
-    EXPECT_TRUE(g_seen.empty());  // half a block is no block
-    listen_samples(piece, RELAY_BLOCK_SAMPLES);
-    listen_samples(piece, RELAY_BLOCK_SAMPLES / 2);  // two blocks by the next tick: the newest only
+    EXPECT_TRUE(g_seen.empty());  // not a window yet
+    listen_samples(piece, 1);
     capture_tick();
-    EXPECT_EQ(g_seen, std::vector<int16_t>{9});
+    piece[499] = 8;
+    listen_samples(piece, 500);
+    piece[599] = 7;
+    listen_samples(piece, 600);  // two deliveries by the next tick: one window, the newest
+    capture_tick();
+    capture_tick();  // nothing new: the handler is not called
+    EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 7}));
 
     // Each change is told once, on stderr and to the tray's watcher.
     static int changes = 0;
@@ -219,19 +252,20 @@ TEST(Listen, BlocksReachTheHandlerOnTheTickSilenceFirstWhenTheInputIsLostOrSwitc
     EXPECT_EQ(told,
               "sonabar: no sound: the PipeWire server went away; the LEDs stay dark until it is back\n"
               "sonabar: the sound is back: listening to the default input through PipeWire\n");
-    EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 0}));
+    EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 7, 0}));
 
     fake_sound_input_reset();
     testing::internal::CaptureStderr();
     for (int16_t& s : piece) s = 10;
-    listen_samples(piece, RELAY_BLOCK_SAMPLES);  // recorded before the switch: never shown after it
+    listen_samples(piece, WINDOW);  // recorded before the switch: never shown after it
     EXPECT_EQ(capture_listen(LISTEN_PLAYING), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "sonabar: listening to what is playing through PipeWire\n");
     EXPECT_EQ(fake_sound_input_calls(), (Strings{"pipewire_stop", "pipewire_start playing"}));
     for (int16_t& s : piece) s = 11;
-    listen_samples(piece, RELAY_BLOCK_SAMPLES);
+    listen_samples(piece, WINDOW);
     capture_tick();
-    EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 0, 0, 11}));
+    capture_tick();
+    EXPECT_EQ(g_seen, (std::vector<int16_t>{9, 7, 0, 0, 11}));
     capture_close();
     EXPECT_EQ(fake_sound_input_calls(),
               (Strings{"pipewire_stop", "pipewire_start playing", "pipewire_stop", "pipewire_close"}));

@@ -1,6 +1,6 @@
 // Nothing is allocated per block or per tick: every global operator new and
 // the C allocation functions (wrapped at link time, see tests/CMakeLists.txt)
-// are counted while blocks pass through the Linux block relay into
+// are counted while sound passes through the Linux window relay into
 // analyse_block, and while meter_tick runs many times, in both display sizes
 // with the peak on and off, at the fixed 0 dB and +12 dB gains and with the
 // automatic sensitivity.
@@ -12,7 +12,7 @@
 
 #include "app/options.h"
 #include "audio/analysis.h"
-#include "audio/block_relay.h"
+#include "audio/window_relay.h"
 #include "meter/gain.h"
 #include "meter/meter.h"
 #include "tests/fakes/fake_log.h"
@@ -114,12 +114,12 @@ TEST(NoAllocation, BlocksAndTicksAllocateNothing) {
     test_block_fill(g_block, [](int i) { return static_cast<int16_t>((i * 7919) % 65536 - 32768); });
     relay_reset();
     const long during = allocations_during([] {
-        // The Linux road of a block: pieces into the relay, the newest block out, analysed.
+        // The Linux road of sound: deliveries into the relay, the newest window out, analysed.
         for (int i = 0; i < 50; ++i) {
             relay_append(g_block.samples, 941);
             relay_append(g_block.samples + 941, 2048 - 941);
             if (i % 10 == 0) relay_request_silence();
-            while (WaveHeader* block = relay_take()) analyse_block(block);
+            if (WaveHeader* window = relay_take()) analyse_block(window);
         }
         for (int gain = 0; gain < 3; ++gain) {
             if (gain == 1) gain_set_fixed(12.0);
