@@ -14,8 +14,9 @@
 // "-h" with one only), the last of a repeated option winning, values checked
 // (a non-empty -device= and -port=, -preview= edge or transparent, -listen=
 // input or playing, -gain= auto or a plain signed decimal from -20 to +40),
-// -listen=playing never with -device=, and anything else refused with a
-// reason that names the argument or the option as typed. The spine gets
+// a value written after a space instead of "=" refused with the spelling
+// that was meant, -listen=playing never with -device=, and anything else
+// refused with a reason that names the argument or the option as typed. The spine gets
 // exactly the display words "-peak" and "-16bit", so an option word inside
 // a value never switches one on. No input may crash or read past the end of
 // an argument.
@@ -117,6 +118,15 @@ ModelLine fuzz_model_parse(const std::vector<char*>& argv) {
         const char* value = has_value ? argument + equals + 1 : "";
         const bool flag = key == "peak" || key == "16bit" || (key == "help" && two) || (key == "h" && !two) ||
                           (key == "version" && two);
+        // A value written after a space: the next argument, whatever it is,
+        // where the option needs one; where it may take one, a word it takes.
+        const bool needs_value = key == "device" || key == "port" || key == "listen" || key == "gain";
+        const bool preview_word =
+            key == "preview" && i + 1 < argv.size() &&
+            (fuzz_equal(argv[i + 1], "edge") || fuzz_equal(argv[i + 1], "transparent"));
+        if (!has_value && i + 1 < argv.size() && (needs_value || preview_word)) {
+            return refuse("write " + spelled + "=" + argv[i + 1] + " (the value goes after =)");
+        }
         if (flag) {
             if (has_value) return refuse(spelled + " takes no value: '" + whole + "'");
             model.peak |= key == "peak";
