@@ -93,9 +93,11 @@ bool g_no_sound;                                 // the greyed icon is shown
 int g_sound_changes = -1;  // an eventfd: the capture's watcher says the sound was lost or is back
 guint g_sound_watch;
 
+// The item of `command` (a separator is no item).
 MenuEntry* shell_entry(uint32_t command) {
     for (int i = 0; i < g_menu_entry_count; ++i) {
-        if (g_menu_entries[i].command == command) return &g_menu_entries[i];
+        MenuEntry& entry = g_menu_entries[i];
+        if (entry.command == command && entry.kind != ENTRY_SEPARATOR) return &entry;
     }
     return nullptr;
 }
