@@ -20,12 +20,12 @@
 // Nothing here is allocated after start-up.
 #include <atomic>
 
-#include "base/shared_text.h"
-#include "base/tell.h"
-#include "audio/window_relay.h"
 #include "audio/capture.h"
 #include "audio/capture_linux.h"
 #include "audio/sound_input.h"
+#include "audio/window_relay.h"
+#include "base/shared_text.h"
+#include "base/tell.h"
 
 namespace {
 

@@ -95,7 +95,10 @@ void relay_append(const int16_t* samples, uint32_t count) {
 void relay_restart() { g_written.fetch_and(~uint64_t{0xFFFFFFFF}, std::memory_order_relaxed); }
 
 WaveHeader* relay_take() {
-    if (g_silence_requested.exchange(false, std::memory_order_acquire)) return relay_header_of(g_silent_window);
+    // Looked at first, and taken (a read-modify-write) only when it was raised.
+    if (g_silence_requested.load(std::memory_order_relaxed) &&
+        g_silence_requested.exchange(false, std::memory_order_acquire))
+        return relay_header_of(g_silent_window);
     for (int attempt = 0; attempt < TAKE_ATTEMPTS; ++attempt) {
         uint64_t word = g_written.load(std::memory_order_acquire);
         uint32_t written = relay_count(word);
