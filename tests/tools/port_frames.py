@@ -21,8 +21,9 @@ from 3 to 1, the lower one when it goes from 3 to 2.
                                                    same number of LEDs, at least one; prints it
   port_frames.py rate LOG                          prints the frames per second shown
   port_frames.py last LOG N                        prints the last N register writes
-  port_frames.py dark_writes LOG FROM WITHIN       prints how many dark displays (control 0, then
-                                                   data 0) were written within WITHIN s of FROM
+  port_frames.py dark_writes LOG FROM WITHIN       prints how many dark displays (data 0 while the
+                                                   control register holds 0) were written within
+                                                   WITHIN s of FROM
   port_frames.py count LOG WHAT                    prints how many writes of kind WHAT were logged
   port_frames.py kinds LOG                         prints the kinds of the frames shown (8, 16)
   port_frames.py intervals LOG FROM TO             prints the median, 99th percentile and longest
@@ -153,9 +154,15 @@ def main():
     elif command == "dark_writes":
         start = float(sys.argv[3])
         end = start + float(sys.argv[4])
-        writes = [e for e in entries if e[1] in ("data", "control")]
-        print(sum(1 for a, b in zip(writes, writes[1:])
-                  if start <= b[0] <= end and a[1:] == ("control", 0) and b[1:] == ("data", 0)))
+        # Written from the UI thread, the dark display's two writes may have a
+        # tick's frame between them; its data 0 still follows a control 0.
+        control, count = None, 0
+        for t, what, value in entries:
+            if what == "control":
+                control = value
+            elif what == "data" and value == 0 and control == 0 and start <= t <= end:
+                count += 1
+        print(count)
     elif command == "last":
         for _, what, value in [e for e in entries if e[1] in ("data", "control", "mode")][-int(sys.argv[3]):]:
             print(what, value)
