@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/settings.h"
+#include "app/gain_option.h"
 #include "audio/capture.h"
 
 namespace {
@@ -111,7 +111,7 @@ int command_line_take(const KnownOption& known, const std::string& spelled, cons
             line->listen_given = true;
             return 0;
         case OPT_GAIN: {
-            if (!settings_parse_gain(value, &line->gain_auto, &line->gain_db)) {
+            if (!options_gain(value, std::strlen(value), &line->gain_auto, &line->gain_db)) {
                 line->error = spelled + "= takes a number of dB from -20 to +40, or auto: '" + value + "'";
                 return 1;
             }

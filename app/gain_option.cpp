@@ -90,6 +90,16 @@ void options_gain_text(double db, char* text, size_t size) {
     std::snprintf(text, size, "%s%lu%s%s", sign, whole, digits > 0 ? "." : "", fraction);
 }
 
+bool options_gain(const char* text, size_t length, bool* automatic, double* db) {
+    if (length == 4 && std::strncmp(text, "auto", 4) == 0) {
+        *automatic = true;
+        return true;
+    }
+    if (!options_gain_db(text, length, db)) return false;
+    *automatic = false;
+    return true;
+}
+
 int options_start_gain(const char* arguments) {
     const char* found = arguments != nullptr ? std::strstr(arguments, OPTION_GAIN) : nullptr;
     if (found == nullptr) {
@@ -98,13 +108,10 @@ int options_start_gain(const char* arguments) {
     }
     const char* value = found + std::strlen(OPTION_GAIN);
     const size_t length = std::strcspn(value, " \t\"");
+    bool automatic = false;
     double db = 0.0;
-    if (length == 4 && std::strncmp(value, "auto", 4) == 0) {
-        choices_start_gain(true, 0.0);
-        return 0;
-    }
-    if (options_gain_db(value, length, &db)) {
-        choices_start_gain(false, db);
+    if (options_gain(value, length, &automatic, &db)) {
+        choices_start_gain(automatic, db);
         return 0;
     }
     static char message[200];

@@ -14,6 +14,10 @@ constexpr int OPTIONS_REFUSED = 2;
 // an optional sign, digits and an optional fraction of digits ("+12", "6.5",
 // "-3"), from -20 to +40. True with `*db` set when they are.
 bool options_gain_db(const char* text, size_t length, double* db);
+// A sensitivity as -gain= and the settings file's gain take it: the `length`
+// characters at `text` are "auto", or a number of dB as above. False, and
+// nothing set, for anything else.
+bool options_gain(const char* text, size_t length, bool* automatic, double* db);
 // A gain in dB as it is written and shown: "+6", "-2.5", "0" (six decimals at
 // most; a value that rounds to nothing has no sign), whatever the locale.
 void options_gain_text(double db, char* text, size_t size);

@@ -46,7 +46,7 @@ bool settings_read_listen(const char* value, Settings* settings) {
 }
 
 bool settings_read_gain(const char* value, Settings* settings) {
-    return settings_parse_gain(value, &settings->gain_auto, &settings->gain_db);
+    return options_gain(value, std::strlen(value), &settings->gain_auto, &settings->gain_db);
 }
 
 constexpr SettingRule RULES[] = {
@@ -94,16 +94,4 @@ void settings_value(SettingKey key, const Settings& settings, char* text, size_t
             }
             return;
     }
-}
-
-bool settings_parse_gain(const char* text, bool* automatic, double* db) {
-    if (std::strcmp(text, "auto") == 0) {
-        *automatic = true;
-        return true;
-    }
-    double value = 0.0;
-    if (!options_gain_db(text, std::strlen(text), &value)) return false;
-    *automatic = false;
-    *db = value;
-    return true;
 }

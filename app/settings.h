@@ -39,7 +39,3 @@ int settings_take(const char* name, const char* value, Settings* settings, const
 const char* settings_key(SettingKey key);
 void settings_value(SettingKey key, const Settings& settings, char* text, size_t size);
 
-// A sensitivity as the command line's -gain= and the file's gain take it:
-// "auto", or a decimal number of dB from -20 to +40 ("+12", "6.5", "-3").
-// False, and nothing set, for anything else.
-bool settings_parse_gain(const char* text, bool* automatic, double* db);
