@@ -1,5 +1,7 @@
 // The settings file's keys: what each value sets (as it is written back), and
 // what is said of a bad value or an unknown key, which leave the defaults.
+// The gain's number is read by the command line's reader, whose table holds
+// every malformed and out-of-range value.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,12 +49,7 @@ TEST(Settings, EachKeyTakesItsOwnValuesAndABadOneLeavesTheDefault) {
         {"peak", "1", SETTING_BAD_VALUE, not_flag + " (no peak dot)"},
         {"listen", "output", SETTING_BAD_VALUE, "is not input or playing; using input"},
         {"gain", "loud", SETTING_BAD_VALUE, not_gain},
-        {"gain", "+40.5", SETTING_BAD_VALUE, not_gain},
-        {"gain", "-21", SETTING_BAD_VALUE, not_gain},
-        {"gain", "1e1", SETTING_BAD_VALUE, not_gain},
-        {"gain", "6 dB", SETTING_BAD_VALUE, not_gain},
         {"gain", "", SETTING_BAD_VALUE, not_gain},
-        {"gain", "Auto", SETTING_BAD_VALUE, not_gain},
         {"colour", "red", SETTING_UNKNOWN, "is not a setting of Sonabar (16bit, peak, listen, gain); ignored"},
         {"Gain", "auto", SETTING_UNKNOWN, "is not a setting of Sonabar (16bit, peak, listen, gain); ignored"},
     };
